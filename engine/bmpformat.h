@@ -1,0 +1,57 @@
+// The Windows bitmap format, as this program reads and writes it.
+//
+// Every number is little-endian and goes through the codecs in codecs.h.
+//
+//   offset size  field                  read from a source          written to an output
+//   ------ ----  ---------------------  --------------------------  ---------------------------------
+//        0    2  signature              must be "BM"                "BM"
+//        2    4  file size              ignored                     54 + palette bytes + pixel bytes
+//        6    4  reserved               ignored                     0
+//       10    4  pixel data offset      54 or more, within the file 1078 (8-bit) or 118 (4-bit)
+//       14    4  information hdr size   must be 40                  40
+//       18    4  width                  0 .. 2^31-1                 width of the source
+//       22    4  height                 negative = top-down rows    number of rows, always bottom-up
+//       26    2  planes                 ignored                     1
+//       28    2  bits per pixel         must be 24                  8 or 4
+//       30    4  compression            must be 0                   0
+//       34    4  image size             ignored                     pixel bytes
+//       38    4  horizontal resolution  ignored                     0
+//       42    4  vertical resolution    ignored                     0
+//       46    4  colours used           ignored                     256 (8-bit) or 16 (4-bit)
+//       50    4  important colours      ignored                     number of distinct colours
+//       54       palette (output only)  -                           256 or 16 entries of 4 bytes:
+//                                                                   blue, green, red, 0
+//     1078/118   pixel rows (output); the source's rows start at its pixel data offset
+//
+// Pixel rows are stored bottom row first (a source with a negative height stores
+// them top row first). Every row is padded with zero bytes to a multiple of 4:
+//
+//   24-bit row: 3 x width bytes (blue, green, red per pixel) + P24 = (4 - 3w mod 4) mod 4
+//    8-bit row: width index bytes                              + P8  = (4 -  w mod 4) mod 4
+//    4-bit row: two pixels per byte, left pixel in the high nibble, right pixel in
+//               the low nibble (an odd width leaves a zero low nibble at the end);
+//               4 x ceil(width / 8) bytes in all.
+#pragma once
+
+#include <QtGlobal>
+
+namespace bmp {
+
+inline constexpr qint64 kFileHeaderSize = 14;
+inline constexpr qint64 kInfoHeaderSize = 40;
+inline constexpr qint64 kHeaderSize = kFileHeaderSize + kInfoHeaderSize;   // 54
+inline constexpr int kMaxColours = 256;
+inline constexpr int kMaxFourBitColours = 16;
+inline constexpr qint64 kLargestFile = 2147483647;   // every size field must fit in 31 bits
+
+// Filler bytes after one stored row of the given number of data bytes.
+constexpr qint64 rowPadding(qint64 dataBytes) { return (4 - dataBytes % 4) % 4; }
+
+constexpr qint64 sourceRowBytes(qint64 width) { return 3 * width + rowPadding(3 * width); }
+constexpr qint64 eightBitRowBytes(qint64 width) { return width + rowPadding(width); }
+constexpr qint64 fourBitRowBytes(qint64 width) { return 4 * ((width + 7) / 8); }
+
+constexpr qint64 paletteBytes(bool fourBit) { return fourBit ? 16 * 4 : 256 * 4; }
+constexpr qint64 pixelDataOffset(bool fourBit) { return kHeaderSize + paletteBytes(fourBit); }
+
+} // namespace bmp

@@ -1,0 +1,22 @@
+// Turning the source's 24-bit pixel rows into a palette and one index byte per
+// pixel.
+//
+// Takes the open source and its validated header; fills the picture's palette
+// in order of first appearance (stored rows first to last, each left to right)
+// and its pixel index data, bottom row first whatever the source's row order.
+// After each stored row it shows the percentage and yields to the host once.
+// The source is read in fixed-size chunks, never held whole.
+#pragma once
+
+#include "failure.h"
+
+class ConversionHost;
+class QIODevice;
+struct Picture;
+struct SourceHeader;
+
+// Fails with TooManyColours at the first pixel whose colour would be the 257th
+// (the colour test comes first at a pixel), with Aborted at the first pixel read
+// after the host's abort request, with CannotOpen when a read fails, and with
+// Interrupted when the host's yield says the program is ending.
+Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &picture, ConversionHost &host);

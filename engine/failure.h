@@ -1,0 +1,37 @@
+// Why a file was not converted. Each step of the conversion names its failure as
+// a value; ConvertFile turns it into the one error-list line the user sees.
+#pragma once
+
+#include <QString>
+
+enum class Failure {
+    None,
+    CannotOpen,              // the source cannot be opened or read
+    NotBmp,                  // no "BM" signature, or fewer than 2 bytes
+    HeaderSizeMismatch,      // information header size is not 40
+    NotTwentyFourBit,        // bits per pixel is not 24
+    Truncated,               // the file ends before a header field or a pixel it needs
+    Compressed,              // compression field is not 0
+    InvalidDimensions,       // negative width, impossible height, or an output over 2 GiB
+    BadPixelDataOffset,      // pixel data offset inside the header or past the end
+    TooManyColours,          // a 257th distinct colour
+    Aborted,                 // the user pressed Abort
+    TryDifferentOptimization,// the chosen palette placement cannot be made
+    CannotWrite,             // the destination cannot be created or written
+    Interrupted,             // the program is ending; nothing is reported
+};
+
+// A failure with, for too many colours, where the first colour that did not fit
+// stands: its row counted from the top of the picture and its column from the
+// left, both from 1.
+struct Problem
+{
+    Failure failure = Failure::None;
+    qint64 row = 0;
+    qint64 column = 0;
+
+    explicit operator bool() const { return failure != Failure::None; }
+};
+
+// The error-list line for a problem; empty for Failure::None and Failure::Interrupted.
+QString FailureLine(const Problem &problem, const QString &sourcePath, const QString &destinationPath);

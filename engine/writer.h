@@ -1,0 +1,21 @@
+// Writing the palettized output bitmap.
+//
+// Takes the finished picture: 8 bits per pixel with 256 palette entries, or 4
+// bits with 16 entries when four-bit packing has run. The file is written
+// atomically: it appears complete under its name or not at all, and a failed
+// write leaves an existing destination exactly as it was.
+#pragma once
+
+#include "failure.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct Picture;
+
+// The 54 header bytes followed by the palette (1024 or 64 bytes).
+QByteArray OutputHeaderAndPalette(const Picture &picture);
+
+// Fails with CannotWrite when the destination cannot be created or written
+// (missing folder, read-only file, full disk).
+Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath);

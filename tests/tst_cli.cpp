@@ -1,0 +1,129 @@
+// The command-line front end, run as a separate process the way a user runs it.
+#include "testbmp.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+
+    Run run(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setWorkingDirectory(dir_.path());
+        process.start(QStringLiteral(CLI_PATH), arguments);
+        if (!process.waitForFinished(60000))
+            return {};
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    QString path(const QString &name) const { return dir_.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("out")));
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("src/sub")));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("src/good.bmp")),
+                               MakeSource({.width = 3, .height = 2, .pixel = [](int x, int) { return DistinctColour(x); }})));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("src/bad.bmp")), "not a picture"));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("afile")), "x"));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("complaint");
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate"), QStringLiteral("--dest"),
+                                                       QStringLiteral("out"), QStringLiteral("src/good.bmp")}
+                                        << QByteArray("frobnicate");
+        QTest::newRow("missing --dest") << QStringList{QStringLiteral("src/good.bmp")} << QByteArray("--dest");
+        QTest::newRow("no FILE") << QStringList{QStringLiteral("--dest"), QStringLiteral("out")} << QByteArray("FILE");
+        QTest::newRow("DIR missing") << QStringList{QStringLiteral("--dest"), QStringLiteral("nowhere"), QStringLiteral("src/good.bmp")}
+                                     << QByteArray("'nowhere' is not a folder");
+        QTest::newRow("DIR is a file") << QStringList{QStringLiteral("--dest"), QStringLiteral("afile"), QStringLiteral("src/good.bmp")}
+                                       << QByteArray("'afile' is not a folder");
+        QTest::newRow("bad placement") << QStringList{QStringLiteral("--placement"), QStringLiteral("left"), QStringLiteral("--dest"),
+                                                      QStringLiteral("out"), QStringLiteral("src/good.bmp")}
+                                       << QByteArray("none, dos or boot");
+        QTest::newRow("--dest without value") << QStringList{QStringLiteral("src/good.bmp"), QStringLiteral("--dest")}
+                                              << QByteArray("dest");
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, complaint);
+        const Run result = run(arguments);
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.contains(complaint), result.err.constData());
+        QVERIFY(result.err.contains("Usage: bmp24to8-cli"));
+        QVERIFY(QDir(path(QStringLiteral("out"))).isEmpty());
+    }
+
+    void helpAndVersion()
+    {
+        const Run help = run({QStringLiteral("--help")});
+        QCOMPARE(help.exitCode, 0);
+        for (const char *word : {"--no-four-bit", "--placement", "--dest", "FILE"})
+            QVERIFY2(help.out.contains(word), word);
+        const Run version = run({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QByteArray("bmp24to8-cli " BMP24TO8_VERSION "\n"));
+    }
+
+    // Failures are reported one line each, with the source path as typed, and
+    // the good files are still converted.
+    void mixedBatch()
+    {
+        QDir(path(QStringLiteral("out"))).removeRecursively();
+        QDir(dir_.path()).mkdir(QStringLiteral("out"));
+        const Run result = run({QStringLiteral("--no-four-bit"), QStringLiteral("--placement"), QStringLiteral("none"),
+                                QStringLiteral("--dest"), QStringLiteral("out"), QStringLiteral("src/bad.bmp"),
+                                QStringLiteral("src/sub/../good.bmp"), QStringLiteral("src/missing.bmp")});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.out, QByteArray());
+        QCOMPARE(result.err, QByteArray("File Not BMP - src/bad.bmp\nCannot open file - src/missing.bmp\n"));
+        QVERIFY(!QFile::exists(path(QStringLiteral("out/bad.bmp"))));
+        const SourceSpec good{.width = 3, .height = 2, .pixel = [](int x, int) { return DistinctColour(x); }};
+        QCOMPARE(CompareWithSource(path(QStringLiteral("out/good.bmp")), good), QString());
+        QCOMPARE(ReadFileBytes(path(QStringLiteral("out/good.bmp"))).size(), 1078 + 8);
+    }
+
+    void allConvertedIsQuiet()
+    {
+        const Run result = run({QStringLiteral("--dest"), path(QStringLiteral("out")), path(QStringLiteral("src/good.bmp"))});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(result.out, QByteArray());
+    }
+
+    void unwritableDestinationNamesTheDestination()
+    {
+        QDir(dir_.path()).mkpath(QStringLiteral("out2/good.bmp"));   // a folder where the file would go
+        const Run result = run({QStringLiteral("--dest"), QStringLiteral("out2"), QStringLiteral("src/good.bmp")});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, QByteArray("Cannot write file - out2/good.bmp\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

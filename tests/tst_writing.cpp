@@ -1,0 +1,184 @@
+// Writing the output: the exact bytes of the header and palette, row padding,
+// a lossless round trip through an independent decoder, and atomic replacement.
+#include "convertfile.h"
+#include "fakehost.h"
+#include "testbmp.h"
+
+#include <QDir>
+#include <QtEndian>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray fromHex(const char *hex)
+{
+    return QByteArray::fromHex(QByteArray(hex));
+}
+
+// Colours drawn from a seeded generator, at most `colours` of them.
+SourceSpec randomPicture(int width, int height, int colours, quint32 seed, bool topDown = false)
+{
+    auto table = std::make_shared<std::vector<Bgr>>();
+    QRandomGenerator random(seed);
+    for (int i = 0; i < colours; ++i)
+        table->push_back({quint8(random.bounded(256)), quint8(random.bounded(256)), quint8(random.bounded(256))});
+    auto pixels = std::make_shared<std::vector<int>>();
+    for (qint64 i = 0; i < qint64(width) * height; ++i)
+        pixels->push_back(int(random.bounded(colours)));
+    return {.width = width, .height = height, .topDown = topDown,
+            .pixel = [=](int x, int y) { return (*table)[size_t((*pixels)[size_t(y) * size_t(width) + size_t(x)])]; }};
+}
+
+} // namespace
+
+class TestWriting : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QString source_;
+    QString destination_;
+
+    ConvertOutcome convert(const SourceSpec &spec, FakeHost &host)
+    {
+        if (!WriteFileBytes(source_, MakeSource(spec)))
+            qFatal("cannot write the source");
+        return ConvertFile(source_, destination_, host);
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(dir_.isValid());
+        source_ = dir_.filePath(QStringLiteral("in.bmp"));
+        destination_ = dir_.filePath(QStringLiteral("out.bmp"));
+        QFile::remove(source_);
+        QFile::remove(destination_);
+    }
+
+    void threeByTwoIsByteExact()
+    {
+        const Bgr a{1, 2, 3}, b{200, 100, 50};
+        FakeHost host;
+        QCOMPARE(convert({.width = 3, .height = 2, .pixel = [&](int x, int y) { return (x + y) % 2 ? b : a; }}, host),
+                 ConvertOutcome::Written);
+        const QByteArray out = ReadFileBytes(destination_);
+        QCOMPARE(out.size(), 1086);
+        QCOMPARE(out.left(54).toHex(' ').toUpper(),
+                 QByteArray("42 4D 3E 04 00 00 00 00 00 00 36 04 00 00 28 00 00 00 03 00 00 00 02 00 00 00 01 00 08 00 "
+                            "00 00 00 00 08 00 00 00 00 00 00 00 00 00 00 00 00 01 00 00 02 00 00 00"));
+        // The bottom row starts with b: it is entry 0; all 256 entries are written.
+        QCOMPARE(out.mid(54, 8), fromHex("C864320001020300"));
+        QCOMPARE(out.mid(62, 1016), QByteArray(1016, '\0'));
+        QCOMPARE(out.mid(1078), fromHex("0001000001000100"));
+    }
+
+    void rowPadding_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("topDown");
+        for (int width = 0; width <= 9; ++width)
+            for (int height : {0, 1, 2, 3})
+                QTest::addRow("%dx%d", width, height) << width << height << false;
+        for (int width : {1, 2, 3, 4, 5})
+            QTest::addRow("%dx3 top-down", width) << width << 3 << true;
+    }
+    // Each output row is width index bytes and zeros to a multiple of 4, and
+    // every size field agrees with the file.
+    void rowPadding()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, topDown);
+        const SourceSpec spec = randomPicture(width, height, 7, quint32(width * 31 + height), topDown);
+        FakeHost host;
+        QCOMPARE(convert(spec, host), ConvertOutcome::Written);
+        const QByteArray out = ReadFileBytes(destination_);
+        const int rowBytes = (width + 3) / 4 * 4;
+        QCOMPARE(out.size(), 1078 + rowBytes * height);
+        QCOMPARE(qFromLittleEndian<quint32>(out.constData() + 2), quint32(out.size()));
+        QCOMPARE(qFromLittleEndian<qint32>(out.constData() + 22), height);
+        QCOMPARE(qFromLittleEndian<quint32>(out.constData() + 34), quint32(rowBytes * height));
+        for (int row = 0; row < height; ++row)
+            QCOMPARE(out.mid(1078 + row * rowBytes + width, rowBytes - width), QByteArray(rowBytes - width, '\0'));
+        if (width > 0 && height > 0)
+            QCOMPARE(CompareWithSource(destination_, spec), QString());
+    }
+
+    void decodesToTheSourcePixels_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("colours");
+        QTest::addColumn<bool>("topDown");
+        QTest::newRow("17x13, 256 colours") << 17 << 13 << 256 << false;
+        QTest::newRow("31x7, 2 colours") << 31 << 7 << 2 << false;
+        QTest::newRow("33x5, 100 colours, top-down") << 33 << 5 << 100 << true;
+        QTest::newRow("1x257, 256 colours") << 1 << 257 << 256 << false;
+        QTest::newRow("257x1, 1 colour") << 257 << 1 << 1 << false;
+        QTest::newRow("640x480, 256 colours") << 640 << 480 << 256 << false;
+        QTest::newRow("1000x3, 255 colours, top-down") << 1000 << 3 << 255 << true;
+    }
+    void decodesToTheSourcePixels()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, colours);
+        QFETCH(bool, topDown);
+        const SourceSpec spec = randomPicture(width, height, colours, 42, topDown);
+        FakeHost host;
+        QCOMPARE(convert(spec, host), ConvertOutcome::Written);
+        QCOMPARE(CompareWithSource(destination_, spec), QString());
+    }
+
+    void longerDestinationIsReplaced()
+    {
+        QVERIFY(WriteFileBytes(destination_, QByteArray(5000, 'x')));
+        FakeHost host;
+        QCOMPARE(convert({.width = 2, .height = 2}, host), ConvertOutcome::Written);
+        QCOMPARE(ReadFileBytes(destination_).size(), 1078 + 8);
+    }
+
+    void destinationEqualToSourceIsReplaced()
+    {
+        const SourceSpec spec = randomPicture(5, 4, 9, 7);
+        QVERIFY(WriteFileBytes(source_, MakeSource(spec)));
+        FakeHost host;
+        QCOMPARE(ConvertFile(source_, source_, host), ConvertOutcome::Written);
+        QCOMPARE(ReadFileBytes(source_).size(), 1078 + 8 * 4);
+        QCOMPARE(CompareWithSource(source_, spec), QString());
+    }
+
+    void unwritableDestinations_data()
+    {
+        QTest::addColumn<QString>("relativePath");
+        QTest::newRow("missing folder") << QStringLiteral("no/such/folder/out.bmp");
+        QTest::newRow("destination is a folder") << QStringLiteral("afolder");
+        QTest::newRow("parent is a file") << QStringLiteral("afile/out.bmp");
+    }
+    // Nothing is created or changed, and no temporary file is left behind.
+    void unwritableDestinations()
+    {
+        QFETCH(QString, relativePath);
+        QTemporaryDir work;
+        QDir(work.path()).mkdir(QStringLiteral("afolder"));
+        QVERIFY(WriteFileBytes(work.filePath(QStringLiteral("afile")), "keep"));
+        const QStringList before = QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+        QVERIFY(WriteFileBytes(source_, MakeSource({.width = 3, .height = 3})));
+        const QString destination = work.filePath(relativePath);
+        FakeHost host;
+        QCOMPARE(ConvertFile(source_, destination, host), ConvertOutcome::Failed);
+        QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - ") + destination});
+        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QCOMPARE(QDir(work.filePath(QStringLiteral("afolder"))).isEmpty(), true);
+        QCOMPARE(ReadFileBytes(work.filePath(QStringLiteral("afile"))), QByteArray("keep"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWriting)
+#include "tst_writing.moc"

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds the project into build/ (or $BUILD_DIR).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+"$root/tools/setup.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build" --parallel
