@@ -2,7 +2,9 @@
 
 #include "colourindex.h"
 #include "conversionhost.h"
+#include "fourbit.h"
 #include "picture.h"
+#include "reorder.h"
 #include "sourceheader.h"
 #include "writer.h"
 
@@ -32,6 +34,13 @@ Problem Convert(const QString &sourcePath, const QString &destinationPath, Conve
     Picture picture;
     if (Problem problem = ReadSource(sourcePath, picture, host))
         return problem;
+    if (Problem problem = ReorderPalette(picture, host))
+        return problem;
+    // Read after reordering, so a change made while the pixels were read applies.
+    if (WantsFourBit(host.check1Value(), picture.colourCount)) {
+        if (Problem problem = PackFourBit(picture, host))
+            return problem;
+    }
     return WriteOutputBitmap(picture, destinationPath);
 }
 

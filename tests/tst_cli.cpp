@@ -116,6 +116,37 @@ private slots:
         QCOMPARE(result.out, QByteArray());
     }
 
+    void optionsTakeEffect_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("bits");     // 0 when refused
+        QTest::newRow("defaults: four-bit, boot placement refuses all black") << QStringList() << 1 << 0;
+        QTest::newRow("dos placement") << QStringList{QStringLiteral("--placement"), QStringLiteral("dos")} << 0 << 4;
+        QTest::newRow("dos placement, 8-bit") << QStringList{QStringLiteral("--placement"), QStringLiteral("dos"),
+                                                             QStringLiteral("--no-four-bit")} << 0 << 8;
+        QTest::newRow("none, 8-bit") << QStringList{QStringLiteral("--no-four-bit"), QStringLiteral("--placement"),
+                                                    QStringLiteral("none")} << 0 << 8;
+    }
+    void optionsTakeEffect()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(int, bits);
+        QVERIFY(WriteFileBytes(path(QStringLiteral("src/black.bmp")), MakeSource({.width = 4, .height = 4})));
+        const QString output = path(QStringLiteral("out/black.bmp"));
+        QFile::remove(output);
+        const Run result = run(options + QStringList{QStringLiteral("--dest"), QStringLiteral("out"), QStringLiteral("src/black.bmp")});
+        QCOMPARE(result.exitCode, exitCode);
+        if (bits == 0) {
+            QCOMPARE(result.err, QByteArray("Try different optimization - src/black.bmp\n"));
+            QVERIFY(!QFile::exists(output));
+            return;
+        }
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(int(ReadFileBytes(output).at(28)), bits);
+    }
+
     void unwritableDestinationNamesTheDestination()
     {
         QDir(dir_.path()).mkpath(QStringLiteral("out2/good.bmp"));   // a folder where the file would go

@@ -2,6 +2,7 @@
 // a lossless round trip through an independent decoder, and atomic replacement.
 #include "convertfile.h"
 #include "fakehost.h"
+#include "reorder.h"
 #include "testbmp.h"
 
 #include <QDir>
@@ -133,6 +134,71 @@ private slots:
         FakeHost host;
         QCOMPARE(convert(spec, host), ConvertOutcome::Written);
         QCOMPARE(CompareWithSource(destination_, spec), QString());
+    }
+
+    void everyOptionCombination_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("colours");
+        QTest::addColumn<bool>("withBlack");
+        QTest::newRow("1 colour, black") << 3 << 2 << 1 << true;
+        QTest::newRow("1 colour") << 5 << 3 << 1 << false;
+        QTest::newRow("2 colours, black") << 7 << 5 << 2 << true;
+        QTest::newRow("16 colours") << 9 << 9 << 16 << false;
+        QTest::newRow("16 colours, black") << 8 << 6 << 16 << true;
+        QTest::newRow("17 colours") << 13 << 3 << 17 << false;
+        QTest::newRow("20 colours") << 6 << 7 << 20 << false;
+        QTest::newRow("256 colours") << 31 << 17 << 256 << false;
+        QTest::newRow("256 colours, black") << 16 << 16 << 256 << true;
+    }
+    // Every combination of four-bit output and placement writes a file that
+    // decodes to the source's pixels with the darkest colours where the placement
+    // puts them, or refuses the placement; then the other placement is written.
+    void everyOptionCombination()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, colours);
+        QFETCH(bool, withBlack);
+        const SourceSpec spec{.width = width, .height = height, .pixel = [=](int x, int y) {
+                                  return DistinctColour((x * 5 + y * 3) % colours, withBlack);
+                              }};
+        for (int check1 : {0, 1}) {
+            int refusals = 0;
+            for (int placement = 0; placement < 3; ++placement) {
+                FakeHost host;
+                host.check1 = check1;
+                host.option1 = placement == 0;
+                host.option2 = placement == 1;
+                QFile::remove(destination_);
+                const ConvertOutcome outcome = convert(spec, host);
+                if (outcome == ConvertOutcome::Failed) {
+                    QVERIFY(placement != 0);
+                    QCOMPARE(host.errors, QStringList{QStringLiteral("Try different optimization - ") + source_});
+                    QVERIFY(!QFile::exists(destination_));
+                    ++refusals;
+                    continue;
+                }
+                QCOMPARE(outcome, ConvertOutcome::Written);
+                QCOMPARE(CompareWithSource(destination_, spec), QString());
+                const QByteArray out = ReadFileBytes(destination_);
+                const bool fourBit = check1 && colours <= 16;
+                QCOMPARE(int(out[28]), fourBit ? 4 : 8);
+                if (placement == 0)
+                    continue;
+                // Index 0 and 1 hold the two darkest entries within the searched range.
+                const auto brightness = [&](int i) {
+                    return Brightness({quint8(out[54 + 4 * i]), quint8(out[55 + 4 * i]), quint8(out[56 + 4 * i])});
+                };
+                const int dark = placement == 1 ? 0 : 1;
+                const int second = 1 - dark;
+                QVERIFY(brightness(dark) <= brightness(second));
+                for (int i = 2; i <= (colours <= 16 ? 15 : 255); ++i)
+                    QVERIFY(brightness(second) <= brightness(i));
+            }
+            QVERIFY(refusals <= 1);
+        }
     }
 
     void longerDestinationIsReplaced()

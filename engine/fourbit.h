@@ -1,0 +1,20 @@
+// Packing the pixel index data of a picture with at most 16 colours to four
+// bits per pixel.
+//
+// Each 8-bit row (width index bytes and P8 zero bytes) becomes half as many
+// bytes, left pixel in the high nibble, then zero bytes up to a multiple of 4:
+// 4 x ceil(width / 8) bytes in all. Shows "N % 4-bit" and yields after each row.
+#pragma once
+
+#include "failure.h"
+
+class ConversionHost;
+struct Picture;
+
+// Whether the packing step runs: the four-bit box has a value above 0 (greyed
+// counts) and the picture has at most 16 colours.
+bool WantsFourBit(int check1Value, int colourCount);
+
+// Packs in place and sets fourBitMode. Fails only with Interrupted, when a
+// yield says the program is ending.
+Problem PackFourBit(Picture &picture, ConversionHost &host);
