@@ -4,4 +4,4 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
 "$root/tools/build.sh" >&2
-exec "$build/cli/bmp24to8-cli" --help
+exec "$build/app/bmp24to8" "$@"

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    fonts-liberation2 fonts-dejavu-core
     xvfb xauth x11-apps imagemagick
 )
 

@@ -1,0 +1,51 @@
+#include "errorlistwindow.h"
+
+#include "icons.h"
+#include "twips.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+ErrorListWindow::ErrorListWindow()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("vypis"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Error list"));
+    setWindowIcon(ErrorListIcon());
+    setFixedSize(Twips(4680), Twips(3270));
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(TwipsRect(120, 120, 4455, 3015));
+    Text1->setReadOnly(true);
+    Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setUndoRedoEnabled(false);
+}
+
+void ErrorListWindow::append(const QString &message)
+{
+    static const QString separator = QStringLiteral("\r\n\r\n");
+    text_ += message + separator;
+    // On screen a line break is a paragraph; entries are separated by one empty line.
+    QString shown = message;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Follow new entries unless the user has scrolled back to read older ones.
+    QScrollBar *bar = Text1->verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+    QTextCursor end(Text1->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(shown + QStringLiteral("\n\n"));
+    if (following)
+        bar->setValue(bar->maximum());
+}
+
+void ErrorListWindow::clear()
+{
+    text_.clear();
+    Text1->clear();
+}

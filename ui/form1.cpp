@@ -1,0 +1,227 @@
+#include "form1.h"
+
+#include "drivelist.h"
+#include "errorlistwindow.h"
+#include "filelist.h"
+#include "folderlist.h"
+#include "icons.h"
+#include "twips.h"
+#include "wrappingcheckbox.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace {
+
+// The classic dialog fonts, with look-alikes for systems that lack them.
+void installFontSubstitutes()
+{
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QStringLiteral("MS Serif"),
+                               {QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"),
+                                QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif")});
+}
+
+QFont dialogFont(const char *family, qreal points, bool bold = false)
+{
+    QFont font(QString::fromLatin1(family));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+template <typename Control>
+Control *place(Control *control, const char *name, const QRect &geometry)
+{
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QRect &geometry, const QString &text)
+{
+    auto *box = place(new QLineEdit(text, parent), name, geometry);
+    box->setReadOnly(true);
+    box->setAlignment(Qt::AlignCenter);
+    box->setFont(dialogFont("MS Sans Serif", 9.75, true));
+    return box;
+}
+
+} // namespace
+
+Form1::Form1()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    installFontSubstitutes();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Picture converter 24 to 8 bit BMP"));
+    setWindowIcon(MainWindowIcon());
+    setFont(dialogFont("MS Sans Serif", 8.25));
+    setFixedSize(Twips(5280), Twips(5715));
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    createControls();
+    connectHandlers();
+    // Load: the file list takes the mask from the mask box.
+    File1->setPattern(Text1->text());
+}
+
+Form1::~Form1()
+{
+    delete vypis;
+}
+
+void Form1::createControls()
+{
+    Check2 = place(new QPushButton(QStringLiteral("="), this), "Check2", TwipsRect(2520, 1080, 255, 615));
+    Check2->setCheckable(true);
+
+    Option3 = place(new QRadioButton(QStringLiteral("Prepare for using this image as Windows XP boot screen"), this),
+                    "Option3", TwipsRect(120, 5400, 5055, 255));
+    Option2 = place(new QRadioButton(QStringLiteral("Ensure that screen edges are dark in 4-bit mode under DOS"), this),
+                    "Option2", TwipsRect(120, 5160, 5055, 255));
+    Option1 = place(new QRadioButton(QStringLiteral("None."), this), "Option1", TwipsRect(3120, 4920, 2055, 255));
+    auto *placement = new QButtonGroup(this);
+    for (QRadioButton *option : {Option1, Option2, Option3})
+        placement->addButton(option);
+    Option3->setChecked(true);
+
+    Command4 = place(new QPushButton(QStringLiteral("&Reload"), this), "Command4", TwipsRect(1920, 2415, 615, 285));
+    Command4->setFont(dialogFont("MS Serif", 6.75));
+
+    Check1 = place(new WrappingCheckBox(QStringLiteral("&Take advantage of 4-bit BMP format"), this), "Check1",
+                   TwipsRect(2760, 4440, 1575, 375));
+    Check1->setFont(dialogFont("MS Serif", 6.75));
+    Check1->setToolTip(QStringLiteral("Achieves even greater deflation of the file if it has 16 or less colors. "
+                                      "It will look the same as 24-bit!"));
+    Check1->setChecked(true);
+
+    Command3 = place(new QPushButton(QStringLiteral("A&bort"), this), "Command3", TwipsRect(4440, 4440, 735, 375));
+    Command3->setToolTip(QStringLiteral("Stops the current operation."));
+
+    Text3 = readOnlyBox(this, "Text3", TwipsRect(2760, 4080, 2415, 285), QString());
+
+    Command2 = place(new QPushButton(QStringLiteral("Convert &ALL files"), this), "Command2", TwipsRect(2760, 3480, 2415, 495));
+    Command2->setToolTip(QStringLiteral("Converts all the files in the left list."));
+
+    Text2 = readOnlyBox(this, "Text2", TwipsRect(3120, 3120, 1695, 285), QStringLiteral("0 %"));
+
+    Dir2 = place(new FolderList(this), "Dir2", TwipsRect(2760, 480, 2415, 1890));
+    Drive2 = place(new DriveList(this), "Drive2", TwipsRect(2760, 120, 2415, 315));
+
+    Command1 = place(new QPushButton(QStringLiteral("Process a &single file"), this), "Command1",
+                     TwipsRect(2760, 2520, 2415, 495));
+    Command1->setToolTip(QStringLiteral("Converts one file, which is highlighted in the left list."));
+
+    Text1 = place(new QLineEdit(QStringLiteral("*.bmp"), this), "Text1", TwipsRect(120, 2400, 1815, 285));
+    File1 = place(new FileList(this), "File1", TwipsRect(120, 2760, 2415, 2040));
+    Dir1 = place(new FolderList(this), "Dir1", TwipsRect(120, 480, 2415, 1890));
+    Drive1 = place(new DriveList(this), "Drive1", TwipsRect(120, 120, 2415, 315));
+    Label1 = place(new QLabel(QStringLiteral("Optimization for special purposes"), this), "Label1",
+                   TwipsRect(120, 4920, 2895, 255));
+
+    // Keyboard order: down the source side, then the destination side, then the options.
+    const QList<QWidget *> tabOrder = {Drive1, Dir1, File1, Text1, Command1, Drive2, Dir2, Text2, Command2,
+                                       Text3, Command3, Check1, Command4, Option1, Option2, Option3, Check2};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void Form1::connectHandlers()
+{
+    // The mask applies at every keystroke, as typed.
+    connect(Text1, &QLineEdit::textChanged, File1, &FileList::setPattern);
+    // A drive or folder that cannot be read changes nothing and says nothing.
+    connect(Drive1, &DriveList::driveChanged, Dir1, [this](const QString &drive) { Dir1->setPath(drive); });
+    connect(Drive2, &DriveList::driveChanged, Dir2, [this](const QString &drive) { Dir2->setPath(drive); });
+    connect(Dir1, &FolderList::pathChanged, this, [this](const QString &path) {
+        File1->setPath(path);
+        if (Check2->isChecked())
+            Dir2->setPath(path);
+    });
+    connect(Check2, &QPushButton::clicked, this, [this] {
+        if (Check2->isChecked())
+            Dir2->setPath(Dir1->path());
+    });
+}
+
+int Form1::check1Value() const
+{
+    switch (Check1->checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    }
+    return 0;
+}
+
+bool Form1::option1Selected() const
+{
+    return Option1->isChecked();
+}
+
+bool Form1::option2Selected() const
+{
+    return Option2->isChecked();
+}
+
+void Form1::setProgressText(const QString &text)
+{
+    Text2->setText(text);
+}
+
+bool Form1::yield()
+{
+    QCoreApplication::processEvents();
+    return !ending_;
+}
+
+ErrorListWindow *Form1::errorListWindow()
+{
+    if (!vypis)
+        vypis = new ErrorListWindow;
+    return vypis;
+}
+
+void Form1::AppendError(const QString &message)
+{
+    ErrorListWindow *window = errorListWindow();
+    if (!window->isVisible()) {
+        // Centred over the main window when it first appears.
+        window->move(frameGeometry().center() - window->rect().center());
+        window->show();
+    }
+    window->append(message);
+}
+
+void Form1::ReportFailure(const QString &message, const QString &path)
+{
+    AppendError(message + path);
+}
+
+void Form1::ClearErrorList()
+{
+    errorListWindow()->clear();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Closing the main window ends the program, whatever else is open.
+    ending_ = true;
+    event->accept();
+    delete vypis;
+    QCoreApplication::quit();
+}

@@ -1,0 +1,78 @@
+// The main window: source drive, folder, mask and file list on the left; the
+// destination drive and folder, the conversion buttons, progress, the current
+// file, the four-bit option and Abort on the right; the palette placement along
+// the bottom. It is also the conversion engine's host: the engine reads the
+// options from its controls and shows progress in it.
+#pragma once
+
+#include "conversionhost.h"
+#include "errorlistwindow.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class DriveList;
+
+class FileList;
+class FolderList;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class WrappingCheckBox;
+
+class Form1 : public QWidget, public ConversionHost
+{
+    Q_OBJECT
+
+public:
+    Form1();
+    ~Form1() override;
+
+    // The conversion engine's view of the window.
+    int check1Value() const override;
+    bool option1Selected() const override;
+    bool option2Selected() const override;
+    void setProgressText(const QString &text) override;
+    bool yield() override;
+    bool abortRequested() const override { return abortRequested_; }
+
+    // The error list: appending shows the window; clearing empties it, creating
+    // it hidden when it does not exist, and never shows or hides it.
+    void AppendError(const QString &message) override;
+    void ReportFailure(const QString &message, const QString &path);
+    void ClearErrorList();
+    // The error list window while it exists.
+    ErrorListWindow *errorList() const { return vypis; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+    ErrorListWindow *errorListWindow();
+
+    QPushButton *Check2;
+    QRadioButton *Option3;
+    QRadioButton *Option2;
+    QRadioButton *Option1;
+    QPushButton *Command4;
+    WrappingCheckBox *Check1;
+    QPushButton *Command3;
+    QLineEdit *Text3;
+    QPushButton *Command2;
+    QLineEdit *Text2;
+    FolderList *Dir2;
+    DriveList *Drive2;
+    QPushButton *Command1;
+    QLineEdit *Text1;
+    FileList *File1;
+    FolderList *Dir1;
+    DriveList *Drive1;
+    QLabel *Label1;
+
+    QPointer<ErrorListWindow> vypis;
+    bool abortRequested_ = false;
+    bool ending_ = false;
+};
