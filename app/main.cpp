@@ -1,3 +1,5 @@
+#include "codecs.h"
+#include "fatalstop.h"
 #include "form1.h"
 #include "icons.h"
 
@@ -8,16 +10,17 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("bmp24to8"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Picture converter 24 to 8 bit BMP"));
     QApplication::setApplicationVersion(QStringLiteral(BMP24TO8_VERSION));
     QApplication::setWindowIcon(MainWindowIcon());
 
     QCommandLineParser parser;
+    parser.setApplicationDescription(ApplicationTitle());
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(app);
 
+    SetCodecFatalHandler(ShowFatalStop);
+    // The window shows itself, fading in, from its own timer.
     Form1 window;
-    window.show();
     return app.exec();
 }

@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -16,6 +17,15 @@ bool StandardErrorIsTerminal()
     return _isatty(_fileno(stderr)) != 0;
 #else
     return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+quint32 SystemVersionValue()
+{
+#ifdef _WIN32
+    return quint32(GetVersion());
+#else
+    return 0;
 #endif
 }
 

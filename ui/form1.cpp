@@ -8,14 +8,21 @@
 #include "twips.h"
 #include "wrappingcheckbox.h"
 
+#include "convertfile.h"
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -55,15 +62,32 @@ QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QRect &geometry,
     return box;
 }
 
+void showMessage(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+constexpr float kFadeStep = 0.05f;
+constexpr float kHalfTurn = 3.1415927f;
+
 } // namespace
 
-Form1::Form1()
+QString ApplicationTitle()
+{
+    return QStringLiteral("Picture converter 24 to 8 bit BMP");
+}
+
+WindowServices::WindowServices() : beep(QApplication::beep), message(showMessage) {}
+
+Form1::Form1(WindowServices services)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      services_(std::move(services))
 {
     installFontSubstitutes();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Picture converter 24 to 8 bit BMP"));
+    setWindowTitle(ApplicationTitle());
     setWindowIcon(MainWindowIcon());
     setFont(dialogFont("MS Sans Serif", 8.25));
     setFixedSize(Twips(5280), Twips(5715));
@@ -72,8 +96,10 @@ Form1::Form1()
 
     createControls();
     connectHandlers();
-    // Load: the file list takes the mask from the mask box.
+    // Load: the file list takes the mask from the mask box, then the fade is
+    // prepared. The window stays hidden until the first tick of the timer.
     File1->setPattern(Text1->text());
+    prepareFade();
 }
 
 Form1::~Form1()
@@ -130,6 +156,11 @@ void Form1::createControls()
     Label1 = place(new QLabel(QStringLiteral("Optimization for special purposes"), this), "Label1",
                    TwipsRect(120, 4920, 2895, 255));
 
+    transTimer1 = new QTimer(this);
+    transTimer1->setObjectName(QStringLiteral("transTimer1"));
+    transTimer1->setInterval(5);
+    transTimer1->start();
+
     // Keyboard order: down the source side, then the destination side, then the options.
     const QList<QWidget *> tabOrder = {Drive1, Dir1, File1, Text1, Command1, Drive2, Dir2, Text2, Command2,
                                        Text3, Command3, Check1, Command4, Option1, Option2, Option3, Check2};
@@ -153,6 +184,122 @@ void Form1::connectHandlers()
         if (Check2->isChecked())
             Dir2->setPath(Dir1->path());
     });
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::processSingleFile);
+    connect(Command2, &QPushButton::clicked, this, &Form1::convertAllFiles);
+    connect(Command3, &QPushButton::clicked, this, [this] { abortRequested_ = true; });
+    connect(Command4, &QPushButton::clicked, this, &Form1::reload);
+    connect(transTimer1, &QTimer::timeout, this, &Form1::transTimer1Tick);
+}
+
+// A folder path ending in exactly one separator; a root already has it.
+QString Form1::folderPath(const QString &path) const
+{
+    return path.endsWith(QDir::separator()) ? path : path + QDir::separator();
+}
+
+void Form1::processSingleFile()
+{
+    abortRequested_ = false;
+    const int index = File1->listIndex();
+    if (index == -1) {
+        services_.message(this, QStringLiteral("Select a file first"));
+        return;
+    }
+    LockControls();
+    ClearErrorList();
+    const QString name = File1->list(index);
+    const QString source = folderPath(Dir1->path()) + name;
+    const QString destination = folderPath(Dir2->path()) + name;
+    Text3->setText(name);
+    if (ConvertFile(source, destination, *this) == ConvertOutcome::Interrupted)
+        return;   // the program is ending: nothing more happens here
+    UnlockControls();
+    services_.beep();
+}
+
+void Form1::convertAllFiles()
+{
+    abortRequested_ = false;
+    if (File1->listCount() == 0) {
+        services_.message(this, QStringLiteral("No files in directory. You may change file mask."));
+        return;
+    }
+    ClearErrorList();
+    LockControls();
+    const QString sourceFolder = folderPath(Dir1->path());
+    const QString destinationFolder = folderPath(Dir2->path());
+    // The number of files is fixed when the batch starts; a Reload during the
+    // batch changes which name stands at a position, not how many are done.
+    const int lastIndex = File1->listCount() - 1;
+    for (int i = 0; i <= lastIndex; ++i) {
+        // A position the list no longer has (files deleted, then Reload) is skipped but counted.
+        if (i < File1->listCount()) {
+            const QString name = File1->list(i);
+            if (ConvertFile(sourceFolder + name, destinationFolder + name, *this) == ConvertOutcome::Interrupted)
+                return;
+        }
+        Text3->setText(QStringLiteral("%1 of %2 files").arg(i + 1).arg(lastIndex + 1));
+        if (!yield())
+            return;
+        if (abortRequested_)
+            break;
+    }
+    UnlockControls();
+    services_.beep();
+}
+
+void Form1::reload()
+{
+    // Each list keeps what it shows when its folder cannot be read.
+    Dir1->refresh();
+    Dir2->refresh();
+    File1->refresh();
+}
+
+void Form1::LockControls()
+{
+    setControlsEnabled(false);
+}
+
+void Form1::UnlockControls()
+{
+    setControlsEnabled(true);
+}
+
+void Form1::setControlsEnabled(bool enabled)
+{
+    for (QWidget *control : std::initializer_list<QWidget *>{Drive1, Drive2, Dir1, Dir2, Text1, File1, Command1, Command2, Check1})
+        control->setEnabled(enabled);
+}
+
+void Form1::prepareFade()
+{
+    if (WindowsVersion(services_.versionValue) >= 5.0f) {
+        makeTrans = std::make_unique<MakeTrans>(services_.opacity);
+        makeTrans->Load();
+        canFade = true;
+    }
+}
+
+void Form1::transTimer1Tick()
+{
+    fadePhase += kFadeStep;
+    if (fadePhase == 0.1f) {
+        // Off the screen and straight back, which makes some window managers
+        // take note of the new translucency.
+        const QPoint position = pos();
+        move(-10000, position.y());
+        move(position);
+    }
+    if (fadePhase > kHalfTurn)
+        transTimer1->stop();
+    const double alpha = (1.0 - std::cos(double(fadePhase))) * 128.0;
+    if (canFade)
+        makeTrans->MakeWindowTransparent(this, std::floor(alpha));
+    setVisible(true);
+    if (!canFade)
+        transTimer1->stop();
 }
 
 int Form1::check1Value() const
@@ -219,8 +366,10 @@ void Form1::ClearErrorList()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // Closing the main window ends the program, whatever else is open.
+    // Closing the main window ends the program, whatever else is open. A
+    // conversion waiting in a yield learns of it there and returns at once.
     ending_ = true;
+    transTimer1->stop();
     event->accept();
     delete vypis;
     QCoreApplication::quit();

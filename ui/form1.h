@@ -7,9 +7,13 @@
 
 #include "conversionhost.h"
 #include "errorlistwindow.h"
+#include "fade.h"
 
 #include <QPointer>
 #include <QWidget>
+
+#include <functional>
+#include <memory>
 
 class DriveList;
 
@@ -19,14 +23,30 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class WrappingCheckBox;
+
+// What the window needs from the system around it; tests put fakes in its place.
+struct WindowServices
+{
+    quint32 versionValue = CurrentVersionValue();
+    OpacityLayer opacity = ApplyWindowOpacity;
+    std::function<void()> beep;
+    // A modal message box with an OK button only, no icon and the program's title.
+    std::function<void(QWidget *parent, const QString &text)> message;
+
+    WindowServices();
+};
+
+// The caption of the main window, also the title of its message boxes.
+QString ApplicationTitle();
 
 class Form1 : public QWidget, public ConversionHost
 {
     Q_OBJECT
 
 public:
-    Form1();
+    explicit Form1(WindowServices services = WindowServices());
     ~Form1() override;
 
     // The conversion engine's view of the window.
@@ -51,7 +71,19 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+    void prepareFade();
     ErrorListWindow *errorListWindow();
+
+    // The conversion commands and their helpers.
+    void processSingleFile();
+    void convertAllFiles();
+    void reload();
+    void LockControls();
+    void UnlockControls();
+    void setControlsEnabled(bool enabled);
+    QString folderPath(const QString &path) const;
+
+    void transTimer1Tick();
 
     QPushButton *Check2;
     QRadioButton *Option3;
@@ -72,7 +104,13 @@ private:
     DriveList *Drive1;
     QLabel *Label1;
 
+    QTimer *transTimer1;
+
+    WindowServices services_;
     QPointer<ErrorListWindow> vypis;
+    std::unique_ptr<MakeTrans> makeTrans;
     bool abortRequested_ = false;
     bool ending_ = false;
+    bool canFade = false;
+    float fadePhase = 0.0f;
 };

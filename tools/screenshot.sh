@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs the program under Xvfb on a folder of sample pictures, converts them all
+# by clicking as a user would, checks the outputs, and saves a screenshot of
+# the window after the run as docs/main-window.png.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+for tool in xdotool Xvfb import; do
+    command -v "$tool" >/dev/null || { apt-get install -y -q --no-install-recommends xdotool xvfb imagemagick >/dev/null; break; }
+done
+
+work="$(mktemp -d)"
+trap 'kill $app $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/demo/in" "$work/demo/out"
+cd "$work/demo/in"
+convert -size 120x80 xc:'#203060' -fill '#f0c020' -draw 'circle 60,40 60,15' -type TrueColor BMP3:logo.bmp
+convert -size 64x64 pattern:checkerboard -type TrueColor BMP3:checkers.bmp
+convert -size 100x60 xc:white -fill black -draw 'rectangle 10,10 90,50' -type TrueColor BMP3:boot_screen.bmp
+convert -size 256x64 gradient:red-blue -type TrueColor BMP3:gradient.bmp
+convert -size 96x64 plasma:fractal -type TrueColor BMP3:photo.bmp
+echo "not a picture" > notes.bmp
+convert -size 32x32 xc:gray -type Palette BMP3:already_8bit.bmp
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 & xvfb=$!
+sleep 1
+export DISPLAY=$display
+cd "$work/demo"
+"$build/app/bmp24to8" 2>/dev/null & app=$!
+sleep 2
+main=$(xdotool search --name '^Picture converter 24 to 8 bit BMP$' | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$main")"
+wx=$X; wy=$Y
+# Folder lists: rows for /, tmp, the work folder, demo, then its subfolders in and out.
+depth=$(($(tr -cd / <<<"$work/demo" | wc -c) + 1))
+row() { echo $((wy + 32 + 11 + 18 * $1)); }
+xdotool mousemove $((wx + 50)) "$(row $depth)" click --repeat 2 --delay 80 1
+sleep 0.5
+xdotool mousemove $((wx + 230)) "$(row $((depth + 1)))" click --repeat 2 --delay 80 1
+sleep 0.5
+xdotool mousemove $((wx + 264)) $((wy + 248)) click 1
+sleep 3
+errors=$(xdotool search --name '^Error list$' | head -n 1 || true)
+[ -n "$errors" ] && xdotool windowmove "$errors" $((wx + 360)) $((wy + 40))
+sleep 0.5
+import -window root "$work/screen.png"
+convert "$work/screen.png" -crop $((352 + 8 + 312))x400+${wx}+$((wy - 2)) +repage "$root/docs/main-window.png"
+# The window's outputs must be exactly what the command line writes.
+mkdir "$work/cli"
+"$build/cli/bmp24to8-cli" --dest "$work/cli" "$work"/demo/in/*.bmp 2>/dev/null || true
+for file in "$work"/cli/*; do cmp "$file" "$work/demo/out/$(basename "$file")"; done
+[ "$(ls "$work/cli")" = "$(ls "$work/demo/out")" ]
+echo "Converted by the window, identical to the command line's output:"
+ls "$work/demo/out"
