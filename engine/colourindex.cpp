@@ -7,6 +7,7 @@
 #include "sourceheader.h"
 
 #include <QIODevice>
+#include <QtEndian>
 
 #include <array>
 #include <cstring>
@@ -14,53 +15,77 @@
 
 namespace {
 
-// Returns the palette index under which a colour was first stored. An
-// open-addressing table of 1024 slots holds at most 256 colours, so probes stay
-// short and the table stays in the first-level cache; runs of one colour, common
-// in logos and screens, are answered by the last-colour check alone.
+// Gives every colour the palette index under which it was first stored. An
+// open-addressing table of 4096 slots, 16 KiB, holds at most 256 colours: it
+// stays in the first-level cache, nearly every colour sits in its home slot,
+// and a lookup is one multiply, one load and one well-predicted test, the same
+// for a 256-colour picture as for a 2-colour one.
 class ColourTable
 {
 public:
-    static constexpr quint32 kEmpty = 0xFFFFFFFF;   // colours use only 24 bits
-
-    ColourTable() { keys_.fill(kEmpty); }
-
-    // The index of the colour, or -1 when it has not been stored.
-    int find(quint32 colour)
+    ColourTable()
     {
-        if (colour == lastColour_)
-            return lastIndex_;
-        const int slot = slotOf(colour);
-        if (keys_[slot] == kEmpty)
-            return -1;
-        lastColour_ = colour;
-        lastIndex_ = indexes_[slot];
-        return lastIndex_;
+        for (size_t at = 0; at < slots_.size(); ++at)
+            slots_[at] = emptySlot(at);
     }
 
-    void insert(quint32 colour, int index)
+    // Indexes `count` pixels of 3 bytes each into `out`, adding new colours to
+    // the palette. Stops at the first colour beyond 256 and returns its
+    // position; returns count when all fit. One byte past the last pixel must
+    // be readable: pixels are loaded 4 bytes at a time.
+    qint64 index(const uchar *pixels, qint64 count, uchar *out, Picture &picture)
     {
-        const int slot = slotOf(colour);
-        keys_[slot] = colour;
-        indexes_[slot] = quint8(index);
+        for (qint64 i = 0; i < count; ++i, pixels += 3) {
+            quint32 bgr;   // blue in the low byte whatever the byte order
+            std::memcpy(&bgr, pixels, 4);
+            bgr = qFromLittleEndian(bgr) & 0xFFFFFF;
+            const quint32 slot = slots_[home(bgr)];
+            if (Q_LIKELY(slot >> 8 == bgr)) {
+                out[i] = uchar(slot);
+                continue;
+            }
+            const int index = lookUpOrAdd(bgr, picture);
+            if (index < 0)
+                return i;
+            out[i] = uchar(index);
+        }
+        return count;
     }
 
 private:
-    static constexpr int kSlots = 1024;
+    static constexpr int kBits = 12;   // a slot holds colour << 8 | palette index
 
-    // The slot holding the colour, or the empty slot where it belongs.
-    int slotOf(quint32 colour) const
+    static size_t home(quint32 bgr) { return (bgr * 0x9E3779B1u) >> (32 - kBits); }
+
+    // An unused slot holds a colour whose home is elsewhere, so the fast test
+    // can never match it: black, whose home is slot 0, or white in slot 0.
+    // Whether a slot is used is kept apart, since a stored colour may look the same.
+    static quint32 emptySlot(size_t at)
     {
-        int slot = int((colour * 0x9E3779B1u) >> 22);
-        while (keys_[slot] != colour && keys_[slot] != kEmpty)
-            slot = (slot + 1) & (kSlots - 1);
-        return slot;
+        static_assert((0xFFFFFFu * 0x9E3779B1u) >> (32 - kBits) != 0, "white must not be homed at slot 0");
+        return at == 0 ? 0xFFFFFFu << 8 : 0;
     }
 
-    std::array<quint32, kSlots> keys_;
-    std::array<quint8, kSlots> indexes_{};
-    quint32 lastColour_ = kEmpty;
-    int lastIndex_ = 0;
+    // The slow path: a colour away from its home slot, or a new one, stored
+    // when the palette has room; -1 when it has none.
+    int lookUpOrAdd(quint32 bgr, Picture &picture)
+    {
+        size_t at = home(bgr);
+        for (; used_[at]; at = (at + 1) & (slots_.size() - 1)) {
+            if (slots_[at] >> 8 == bgr)
+                return int(slots_[at] & 0xFF);
+        }
+        if (picture.colourCount == bmp::kMaxColours)
+            return -1;
+        const int index = picture.colourCount++;
+        picture.palette[size_t(index)] = {quint8(bgr), quint8(bgr >> 8), quint8(bgr >> 16)};
+        slots_[at] = bgr << 8 | quint32(index);
+        used_[at] = true;
+        return index;
+    }
+
+    std::array<quint32, 1 << kBits> slots_;
+    std::array<bool, 1 << kBits> used_{};
 };
 
 // Hands out the source's bytes in pieces of at most its capacity, reading the
@@ -68,7 +93,8 @@ private:
 class ChunkReader
 {
 public:
-    ChunkReader(QIODevice &device, qint64 capacity) : device_(device), buffer_(size_t(capacity)) {}
+    // One byte more than the capacity, so a 4-byte load at the last pixel stays inside.
+    ChunkReader(QIODevice &device, qint64 capacity) : device_(device), buffer_(size_t(capacity) + 1) {}
 
     // The next n bytes, or nullptr when the device cannot supply them.
     const uchar *take(qint64 n)
@@ -103,7 +129,7 @@ private:
         end_ = kept;
         while (end_ < n) {
             const qint64 got = device_.read(reinterpret_cast<char *>(buffer_.data()) + end_,
-                                            qint64(buffer_.size()) - end_);
+                                            qint64(buffer_.size()) - 1 - end_);
             if (got <= 0)
                 return false;
             end_ += got;
@@ -131,7 +157,8 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     picture = Picture{};
     picture.width = header.width;
     picture.height = qint32(rows);
-    picture.pixelIndexData = QByteArray(rows * indexRowBytes, '\0');
+    // Every byte is written below, padding included.
+    picture.pixelIndexData = QByteArray(rows * indexRowBytes, Qt::Uninitialized);
     if (rows == 0)
         return {};
     if (!source.seek(header.pixelDataOffset))
@@ -150,28 +177,22 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
         // The index data is bottom-up, whatever order the source stores its rows in.
         uchar *indexRow = indexData + (header.topDown ? rows - 1 - row : row) * indexRowBytes;
         for (qint64 column = 0; column < width;) {
-            const qint64 count = qMin(width - column, kChunkPixels);
-            const uchar *pixel = reader.take(3 * count);
-            if (!pixel)
+            // After an abort request only the row's first pixel is indexed: its
+            // colour test comes before the abort test.
+            const qint64 count = abortSeen ? 1 : qMin(width - column, kChunkPixels);
+            const uchar *pixels = reader.take(3 * count);
+            if (!pixels)
                 return {Failure::CannotOpen};
-            for (qint64 i = 0; i < count; ++i, pixel += 3) {
-                const quint32 colour = quint32(pixel[0]) | quint32(pixel[1]) << 8 | quint32(pixel[2]) << 16;
-                int index = table.find(colour);
-                if (index < 0) {
-                    if (picture.colourCount == bmp::kMaxColours) {
-                        const qint64 rowFromTop = header.topDown ? row + 1 : rows - row;
-                        return {Failure::TooManyColours, rowFromTop, column + i + 1};
-                    }
-                    index = picture.colourCount++;
-                    picture.palette[index] = {pixel[0], pixel[1], pixel[2]};
-                    table.insert(colour, index);
-                }
-                indexRow[column + i] = uchar(index);
-                if (abortSeen)
-                    return {Failure::Aborted};
+            const qint64 done = table.index(pixels, count, indexRow + column, picture);
+            if (done < count) {
+                const qint64 rowFromTop = header.topDown ? row + 1 : rows - row;
+                return {Failure::TooManyColours, rowFromTop, column + done + 1};
             }
+            if (abortSeen)
+                return {Failure::Aborted};
             column += count;
         }
+        std::memset(indexRow + width, 0, size_t(indexRowBytes - width));
         reader.skip(bmp::rowPadding(3 * width));
 
         const int percent = ProgressPercent(row + 1, rows);

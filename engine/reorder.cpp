@@ -5,8 +5,22 @@
 #include "rounding.h"
 
 #include <array>
-#include <numeric>
 #include <utility>
+
+namespace {
+
+// Written as selects rather than a table lookup so that the compiler can
+// process many pixels per instruction.
+void exchangeIndexes(uchar *pixels, qint64 count, uchar toIndex1, uchar toIndex0)
+{
+    for (qint64 i = 0; i < count; ++i) {
+        const uchar x = pixels[i];
+        const uchar first = x == toIndex1 ? uchar(1) : x == 1 ? toIndex1 : x;
+        pixels[i] = first == toIndex0 ? uchar(0) : first == 0 ? toIndex0 : first;
+    }
+}
+
+} // namespace
 
 int Brightness(const PaletteEntry &entry)
 {
@@ -47,24 +61,13 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
     if (toIndex0 == 1)
         return {Failure::TryDifferentOptimization};
 
-    // Exchange toIndex1 with 1, then toIndex0 with 0: as a table over all index
-    // values, applied to the pixels, and then to the palette itself.
-    std::array<quint8, 256> remap;
-    std::iota(remap.begin(), remap.end(), 0);
-    std::swap(remap[size_t(toIndex1)], remap[1]);
-    for (quint8 &value : remap) {
-        if (value == toIndex0)
-            value = 0;
-        else if (value == 0)
-            value = quint8(toIndex0);
-    }
-
-    const qint64 rowBytes = picture.eightBitRowBytes();
-    auto *data = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
-    for (qint64 row = 0; row < picture.height; ++row) {
-        uchar *pixel = data + row * rowBytes;
-        for (qint64 column = 0; column < picture.width; ++column)
-            pixel[column] = remap[pixel[column]];
+    // Exchange toIndex1 with 1, then toIndex0 with 0: in the pixels, then in the
+    // palette itself, so every pixel keeps its colour. Padding stays zero.
+    if (toIndex1 != 1 || toIndex0 != 0) {
+        const qint64 rowBytes = picture.eightBitRowBytes();
+        auto *data = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
+        for (qint64 row = 0; row < picture.height; ++row)
+            exchangeIndexes(data + row * rowBytes, picture.width, uchar(toIndex1), uchar(toIndex0));
     }
 
     std::swap(picture.palette[size_t(toIndex1)], picture.palette[1]);

@@ -201,6 +201,27 @@ private slots:
         }
     }
 
+    // Random palettes of 256 colours, black and white among them, in random
+    // order: every colour keeps its own index however the lookup stores them.
+    void randomPalettesOfFullSize()
+    {
+        for (quint32 seed = 1; seed <= 150; ++seed) {
+            QRandomGenerator random(seed);
+            QList<Bgr> colours{{0, 0, 0}, {255, 255, 255}};
+            while (colours.size() < 256) {
+                const Bgr c{quint8(random.bounded(256)), quint8(random.bounded(256)), quint8(random.bounded(256))};
+                if (!colours.contains(c))
+                    colours << c;
+            }
+            std::shuffle(colours.begin(), colours.end(), random);
+            const SourceSpec spec{.width = 16, .height = 16, .pixel = [&](int x, int y) { return colours[(y * 16 + x) * 7 % 256]; }};
+            FakeHost host;
+            QCOMPARE(convert(spec, host), ConvertOutcome::Written);
+            QCOMPARE(CompareWithSource(destination_, spec), QString());
+            QCOMPARE(ReadFileBytes(destination_).mid(50, 2), QByteArray("\x00\x01", 2));   // 256 colours
+        }
+    }
+
     void longerDestinationIsReplaced()
     {
         QVERIFY(WriteFileBytes(destination_, QByteArray(5000, 'x')));

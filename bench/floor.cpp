@@ -1,0 +1,26 @@
+// The unavoidable work of a safe converter, as a yardstick: read the whole
+// source in large chunks, then write a file of the output's size from memory
+// atomically and durably (temporary file, data synced, renamed into place).
+//
+//   floor SOURCE OUTPUT_BYTES DESTINATION
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstdlib>
+
+int main(int argc, char *argv[])
+{
+    if (argc != 4)
+        return 2;
+    QFile source(QString::fromLocal8Bit(argv[1]));
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return 1;
+    QByteArray chunk(768 * 1024, Qt::Uninitialized);
+    while (source.read(chunk.data(), chunk.size()) > 0) {
+    }
+    QByteArray output(std::atoll(argv[2]), '\0');
+    QSaveFile destination(QString::fromLocal8Bit(argv[3]));
+    if (!destination.open(QIODevice::WriteOnly) || destination.write(output) != output.size())
+        return 1;
+    return destination.commit() ? 0 : 1;
+}
