@@ -35,24 +35,42 @@ public:
     // be readable: pixels are loaded 4 bytes at a time.
     qint64 index(const uchar *pixels, qint64 count, uchar *out, Picture &picture)
     {
-        for (qint64 i = 0; i < count; ++i, pixels += 3) {
-            quint32 bgr;   // blue in the low byte whatever the byte order
-            std::memcpy(&bgr, pixels, 4);
-            bgr = qFromLittleEndian(bgr) & 0xFFFFFF;
+        for (qint64 i = 0; i < count;) {
+            // Runs of one colour, common in logos and screens, go four pixels at
+            // a time: the next 12 bytes repeat the previous pixel exactly when
+            // each byte equals the one 3 bytes before it.
+            if (i > 0 && count - i >= 4 && load<quint64>(pixels) == load<quint64>(pixels - 3)
+                && load<quint32>(pixels + 8) == load<quint32>(pixels + 5)) {
+                std::memset(out + i, out[i - 1], 4);
+                i += 4;
+                pixels += 12;
+                continue;
+            }
+            const quint32 bgr = qFromLittleEndian(load<quint32>(pixels)) & 0xFFFFFF;   // blue in the low byte
             const quint32 slot = slots_[home(bgr)];
             if (Q_LIKELY(slot >> 8 == bgr)) {
                 out[i] = uchar(slot);
-                continue;
+            } else {
+                const int index = lookUpOrAdd(bgr, picture);
+                if (index < 0)
+                    return i;
+                out[i] = uchar(index);
             }
-            const int index = lookUpOrAdd(bgr, picture);
-            if (index < 0)
-                return i;
-            out[i] = uchar(index);
+            ++i;
+            pixels += 3;
         }
         return count;
     }
 
 private:
+    template <typename T>
+    static T load(const uchar *bytes)
+    {
+        T value;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+
     static constexpr int kBits = 12;   // a slot holds colour << 8 | palette index
 
     static size_t home(quint32 bgr) { return (bgr * 0x9E3779B1u) >> (32 - kBits); }
@@ -146,6 +164,34 @@ private:
 
 constexpr qint64 kChunkPixels = 1 << 18;   // 768 KiB of source bytes at a time
 
+// Rows without pixels have nothing to read or index, so a picture of width 0
+// may claim up to 2^31 - 1 of them. Visiting each would keep the user waiting
+// for nothing; instead the progress moves straight to each new percentage,
+// with one yield there, after which an abort request ends the file.
+Problem passEmptyRows(qint64 rows, ConversionHost &host)
+{
+    qint64 row = 1;
+    while (row <= rows) {
+        const int percent = ProgressPercent(row, rows);
+        host.setProgressText(PercentText(percent));
+        if (!host.yield())
+            return {Failure::Interrupted};
+        if (host.abortRequested())
+            return {Failure::Aborted};
+        // The first row that shows a higher percentage.
+        qint64 low = row + 1, high = rows + 1;
+        while (low < high) {
+            const qint64 middle = low + (high - low) / 2;
+            if (ProgressPercent(middle, rows) > percent)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        row = low;
+    }
+    return {};
+}
+
 } // namespace
 
 Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &picture, ConversionHost &host)
@@ -161,6 +207,8 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     picture.pixelIndexData = QByteArray(rows * indexRowBytes, Qt::Uninitialized);
     if (rows == 0)
         return {};
+    if (width == 0)
+        return passEmptyRows(rows, host);
     if (!source.seek(header.pixelDataOffset))
         return {Failure::CannotOpen};
 

@@ -8,13 +8,22 @@
 #include "sourceheader.h"
 #include "writer.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-// Reads and indexes the source; the file is closed when this returns.
-Problem ReadSource(const QString &sourcePath, Picture &picture, ConversionHost &host)
+Problem ReadAndIndex(QIODevice &source, Picture &picture, ConversionHost &host)
+{
+    SourceHeader header;
+    if (Problem problem = ReadSourceHeader(source, header))
+        return problem;
+    return IndexColours(source, header, picture, host);
+}
+
+// Reads and indexes the source file; the file is closed when this returns.
+Problem ReadSourceFile(const QString &sourcePath, Picture &picture, ConversionHost &host)
 {
     // Only regular files: a folder cannot be read, and opening a pipe or a
     // device could block for ever.
@@ -23,25 +32,28 @@ Problem ReadSource(const QString &sourcePath, Picture &picture, ConversionHost &
     QFile source(sourcePath);
     if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {Failure::CannotOpen};
-    SourceHeader header;
-    if (Problem problem = ReadSourceHeader(source, header))
-        return problem;
-    return IndexColours(source, header, picture, host);
+    return ReadAndIndex(source, picture, host);
 }
 
-Problem Convert(const QString &sourcePath, const QString &destinationPath, ConversionHost &host)
+// The steps between reading and writing.
+Problem Rearrange(Picture &picture, ConversionHost &host)
 {
-    Picture picture;
-    if (Problem problem = ReadSource(sourcePath, picture, host))
-        return problem;
     if (Problem problem = ReorderPalette(picture, host))
         return problem;
     // Read after reordering, so a change made while the pixels were read applies.
-    if (WantsFourBit(host.check1Value(), picture.colourCount)) {
-        if (Problem problem = PackFourBit(picture, host))
-            return problem;
-    }
-    return WriteOutputBitmap(picture, destinationPath);
+    if (WantsFourBit(host.check1Value(), picture.colourCount))
+        return PackFourBit(picture, host);
+    return {};
+}
+
+ConvertOutcome Outcome(const Problem &problem, const QString &source, const QString &destination, ConversionHost &host)
+{
+    if (!problem)
+        return ConvertOutcome::Written;
+    if (problem.failure == Failure::Interrupted)
+        return ConvertOutcome::Interrupted;
+    host.AppendError(FailureLine(problem, source, destination));
+    return ConvertOutcome::Failed;
 }
 
 } // namespace
@@ -52,11 +64,25 @@ ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destination
     const QString source = sourcePath;
     const QString destination = destinationPath;
 
-    const Problem problem = Convert(source, destination, host);
+    Picture picture;
+    Problem problem = ReadSourceFile(source, picture, host);
     if (!problem)
-        return ConvertOutcome::Written;
-    if (problem.failure == Failure::Interrupted)
-        return ConvertOutcome::Interrupted;
-    host.AppendError(FailureLine(problem, source, destination));
-    return ConvertOutcome::Failed;
+        problem = Rearrange(picture, host);
+    if (!problem)
+        problem = WriteOutputBitmap(picture, destination);
+    return Outcome(problem, source, destination, host);
+}
+
+ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host)
+{
+    QBuffer buffer;
+    buffer.setData(source);
+    buffer.open(QIODevice::ReadOnly);
+    Picture picture;
+    Problem problem = ReadAndIndex(buffer, picture, host);
+    if (!problem)
+        problem = Rearrange(picture, host);
+    if (!problem)
+        output = OutputHeaderAndPalette(picture) + picture.pixelIndexData;
+    return Outcome(problem, QStringLiteral("<memory>"), QStringLiteral("<memory>"), host);
 }

@@ -9,6 +9,7 @@
 // next file. A refused file never creates or changes its destination.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class ConversionHost;
@@ -22,3 +23,7 @@ enum class ConvertOutcome {
 // The destination may be the source itself: the source is closed before the
 // output is written.
 ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host);
+
+// The same conversion in memory, for fuzzing: the source's bytes in, the
+// output file's bytes out. Failure lines name "<memory>" as the path.
+ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host);

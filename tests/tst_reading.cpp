@@ -266,6 +266,26 @@ private slots:
         QCOMPARE(outputPixels(), QByteArray("\x00\x01\x02\x03\x00\x00\x00\x00", 8));
     }
 
+    // One byte changed anywhere inside a run of one colour is a colour of its own.
+    void runsBrokenByOneByte()
+    {
+        const Bgr base{40, 50, 60};
+        for (int column = 1; column < 14; ++column) {
+            for (int byte = 0; byte < 3; ++byte) {
+                Bgr odd = base;
+                (byte == 0 ? odd.blue : byte == 1 ? odd.green : odd.red) += 1;
+                const SourceSpec spec{.width = 14, .height = 2,
+                                      .pixel = [&](int x, int y) { return x == column && y == 1 ? odd : base; }};
+                FakeHost host;
+                QCOMPARE(convert(MakeSource(spec), host), ConvertOutcome::Written);
+                QByteArray expected(16, '\0');   // bottom row first: the changed pixel is index 1
+                expected[column] = 1;
+                expected += QByteArray(14, '\0') + QByteArray(2, '\0');
+                QCOMPARE(outputPixels(), expected);
+            }
+        }
+    }
+
     void tooManyColours_data()
     {
         QTest::addColumn<int>("width");

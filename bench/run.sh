@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Benchmarks the command line on seeded 24-bit pictures against the floor (read
+# the source, write and sync a file of the output's size) and against netpbm
+# and ImageMagick, with a warm page cache, in the same run. Checks that every
+# output decodes to exactly the source's pixels and prints one Markdown table.
+#
+#   bash bench/run.sh                      # all sizes
+#   BENCH_SIZES="640x480 4096x4096" bash bench/run.sh
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${BENCH_BUILD_DIR:-$root/build-bench}"
+work="${BENCH_DIR:-$root/bench/out}"
+sizes="${BENCH_SIZES:-640x480 1920x1080 4096x4096 8192x8192}"
+
+"$root/tools/setup.sh"
+missing=()
+for package in hyperfine netpbm imagemagick time; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]} > 0)); then
+    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBMP24TO8_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --parallel >/dev/null
+cli="$build/cli/bmp24to8-cli"
+
+mkdir -p "$work"/{src,ours,floor,netpbm,magick,window}
+# ImageMagick's default policy refuses the largest pictures; give it room.
+cat > "$work/policy.xml" <<'POLICY'
+<policymap>
+  <policy domain="resource" name="memory" value="8GiB"/>
+  <policy domain="resource" name="map" value="8GiB"/>
+  <policy domain="resource" name="area" value="1GP"/>
+  <policy domain="resource" name="disk" value="16GiB"/>
+  <policy domain="resource" name="width" value="64KP"/>
+  <policy domain="resource" name="height" value="64KP"/>
+</policymap>
+POLICY
+export MAGICK_CONFIGURE_PATH="$work"
+
+median_ms() { awk -F, -v n="$2" 'NR == n + 1 { printf "%.1f", $4 * 1000 }' "$1"; }
+peak_mib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }'; }
+exact() { "$build/bench/samepixels" "$1" "$2" 2>/dev/null && echo yes || echo NO; }
+
+echo "| picture | source MiB | ours ms | MB/s | peak MiB (limit) | floor ms | ours / floor | netpbm ms | x netpbm | ImageMagick ms | x ImageMagick | exact |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"
+for size in $sizes; do
+    width=${size%x*}; height=${size#*x}
+    for colours in 16 256; do
+        for kind in flat noisy; do
+            name="${size}-${colours}-${kind}"
+            source="$work/src/$name.bmp"
+            [ -f "$source" ] || "$build/bench/makebmp" "$width" "$height" "$colours" "$kind" 7 "$source"
+            "$cli" --dest "$work/ours" "$source"
+            output_bytes=$(stat -c %s "$work/ours/$name.bmp")
+            source_bytes=$(stat -c %s "$source")
+            runs=10; peer_runs=10
+            ((width * height >= 4096 * 4096)) && peer_runs=3
+            hyperfine -N --style none --warmup 1 --runs "$runs" --prepare sync --export-csv "$work/times.csv" \
+                "$cli --dest $work/ours $source" \
+                "$build/bench/floor $source $output_bytes $work/floor/$name.bmp" >/dev/null 2>&1
+            ours=$(median_ms "$work/times.csv" 1); floor=$(median_ms "$work/times.csv" 2)
+            hyperfine -N --style none --warmup 1 --runs "$peer_runs" --prepare sync --export-csv "$work/peers.csv" \
+                "$cli --dest $work/ours $source" \
+                "bash -c 'bmptopnm $source 2>/dev/null | ppmtobmp > $work/netpbm/$name.bmp 2>/dev/null'" \
+                "convert $source +dither -type Palette -compress None BMP3:$work/magick/$name.bmp" >/dev/null 2>&1
+            ours_again=$(median_ms "$work/peers.csv" 1)
+            netpbm=$(median_ms "$work/peers.csv" 2); magick=$(median_ms "$work/peers.csv" 3)
+            peak=$(peak_mib "$cli" --dest "$work/ours" "$source")
+            limit=$(awk -v s="$source_bytes" 'BEGIN { printf "%.0f", (0.75 * s + 32 * 1048576) / 1048576 }')
+            checks="ours $(exact "$source" "$work/ours/$name.bmp"), netpbm $(exact "$source" "$work/netpbm/$name.bmp"), IM $(exact "$source" "$work/magick/$name.bmp")"
+            awk -v n="$name" -v sb="$source_bytes" -v o="$ours" -v f="$floor" -v o2="$ours_again" -v np="$netpbm" \
+                -v im="$magick" -v pk="$peak" -v lim="$limit" -v ok="$checks" 'BEGIN {
+                printf "| %s | %.1f | %.1f | %.0f | %.1f (%d) | %.1f | %.2f | %.1f | %.1f | %.1f | %.1f | %s |\n",
+                    n, sb / 1048576, o, sb / 1e6 / (o / 1000), pk, lim, f, o / f, np, np / o2, im, im / o2, ok }'
+        done
+    done
+done
+
+# The window converting the largest 256-colour picture, next to the command line.
+largest=$(ls -S "$work"/src/*-256-noisy.bmp | head -n 1)
+hyperfine -N --style none --warmup 1 --runs 10 --prepare sync --export-csv "$work/window.csv" \
+    "$cli --dest $work/ours $largest" "$build/bench/windowbench $largest $work/window" >/dev/null 2>&1
+cli_ms=$(median_ms "$work/window.csv" 1); window_ms=$(median_ms "$work/window.csv" 2)
+echo
+echo "Window (offscreen) on $(basename "$largest"): $window_ms ms, command line $cli_ms ms," \
+     "ratio $(awk -v w="$window_ms" -v c="$cli_ms" 'BEGIN { printf "%.2f", w / c }');" \
+     "output identical: $(cmp -s "$work/window/$(basename "$largest")" "$work/ours/$(basename "$largest")" && echo yes || echo NO)"
