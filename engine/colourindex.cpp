@@ -2,6 +2,7 @@
 
 #include "bmpformat.h"
 #include "conversionhost.h"
+#include "emptyrows.h"
 #include "picture.h"
 #include "rounding.h"
 #include "sourceheader.h"
@@ -164,34 +165,6 @@ private:
 
 constexpr qint64 kChunkPixels = 1 << 18;   // 768 KiB of source bytes at a time
 
-// Rows without pixels have nothing to read or index, so a picture of width 0
-// may claim up to 2^31 - 1 of them. Visiting each would keep the user waiting
-// for nothing; instead the progress moves straight to each new percentage,
-// with one yield there, after which an abort request ends the file.
-Problem passEmptyRows(qint64 rows, ConversionHost &host)
-{
-    qint64 row = 1;
-    while (row <= rows) {
-        const int percent = ProgressPercent(row, rows);
-        host.setProgressText(PercentText(percent));
-        if (!host.yield())
-            return {Failure::Interrupted};
-        if (host.abortRequested())
-            return {Failure::Aborted};
-        // The first row that shows a higher percentage.
-        qint64 low = row + 1, high = rows + 1;
-        while (low < high) {
-            const qint64 middle = low + (high - low) / 2;
-            if (ProgressPercent(middle, rows) > percent)
-                high = middle;
-            else
-                low = middle + 1;
-        }
-        row = low;
-    }
-    return {};
-}
-
 } // namespace
 
 Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &picture, ConversionHost &host)
@@ -208,7 +181,7 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     if (rows == 0)
         return {};
     if (width == 0)
-        return passEmptyRows(rows, host);
+        return PassEmptyRows(rows, host, QString(), true);
     if (!source.seek(header.pixelDataOffset))
         return {Failure::CannotOpen};
 

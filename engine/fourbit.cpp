@@ -2,6 +2,7 @@
 
 #include "bmpformat.h"
 #include "conversionhost.h"
+#include "emptyrows.h"
 #include "picture.h"
 #include "rounding.h"
 
@@ -19,6 +20,8 @@ Problem PackFourBit(Picture &picture, ConversionHost &host)
     const qint64 eightBitRow = picture.eightBitRowBytes();
     const qint64 packedBytes = eightBitRow / 2;
     const qint64 fourBitRow = bmp::fourBitRowBytes(picture.width);
+    if (picture.width == 0)
+        return PassEmptyRows(rows, host, QStringLiteral(" 4-bit"), false);
 
     // A packed row is never longer than the row it comes from, and each row is
     // written at or before where it was read, so the data can be packed in place.
@@ -33,7 +36,7 @@ Problem PackFourBit(Picture &picture, ConversionHost &host)
 
         const int percent = ProgressPercent(row + 1, rows);
         if (percent != shownPercent) {
-            host.setProgressText(QString::number(percent) + QStringLiteral(" % 4-bit"));
+            host.setProgressText(PercentText(percent) + QStringLiteral(" 4-bit"));
             shownPercent = percent;
         }
         if (!host.yield())

@@ -63,7 +63,7 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
 
     // Exchange toIndex1 with 1, then toIndex0 with 0: in the pixels, then in the
     // palette itself, so every pixel keeps its colour. Padding stays zero.
-    if (toIndex1 != 1 || toIndex0 != 0) {
+    if ((toIndex1 != 1 || toIndex0 != 0) && picture.width > 0) {
         const qint64 rowBytes = picture.eightBitRowBytes();
         auto *data = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
         for (qint64 row = 0; row < picture.height; ++row)

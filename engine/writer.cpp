@@ -3,7 +3,9 @@
 #include "bmpformat.h"
 #include "codecs.h"
 #include "picture.h"
+#include "platform.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 QByteArray OutputHeaderAndPalette(const Picture &picture)
@@ -42,6 +44,16 @@ QByteArray OutputHeaderAndPalette(const Picture &picture)
 
 Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath)
 {
+    // A file that nobody may write is left alone, even by the super-user, who
+    // could otherwise replace it.
+    const QFileInfo existing(destinationPath);
+    // (WriteUser would ask whether this process may write, which the super-user always may.)
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (existing.exists() && existing.isFile() && !(existing.permissions() & anyWrite))
+        return {Failure::CannotWrite};
+
+    // The data reaches the disk before the new file takes the old one's name,
+    // and the folder after it, so a crash leaves the old file or the new one.
     QSaveFile file(destinationPath);
     if (!file.open(QIODevice::WriteOnly))
         return {Failure::CannotWrite};
@@ -51,5 +63,6 @@ Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath
         || !file.commit()) {
         return {Failure::CannotWrite};
     }
+    platform::SyncFolder(QFile::encodeName(existing.absolutePath()).constData());
     return {};
 }

@@ -6,6 +6,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -26,6 +27,20 @@ quint32 SystemVersionValue()
     return quint32(GetVersion());
 #else
     return 0;
+#endif
+}
+
+void SyncFolder(const char *folder)
+{
+#ifdef _WIN32
+    // NTFS journals the rename itself; a folder cannot be flushed like a file.
+    (void)folder;
+#else
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
 #endif
 }
 

@@ -14,4 +14,8 @@ bool StandardErrorIsTerminal();
 // Only Windows has such a value; elsewhere this returns 0.
 quint32 SystemVersionValue();
 
+// Makes a rename inside the folder durable, where the system allows it; a
+// failure is not reported, since the file itself is already safely written.
+void SyncFolder(const char *folder);
+
 } // namespace platform

@@ -147,6 +147,26 @@ private slots:
         QCOMPARE(int(ReadFileBytes(output).at(28)), bits);
     }
 
+    // A file name that starts with a dash follows "--"; a refused file in the
+    // middle of a batch does not stop the files after it.
+    void awkwardNamesAndABadFileMidBatch()
+    {
+        QDir(path(QStringLiteral("out3"))).removeRecursively();
+        QDir(dir_.path()).mkdir(QStringLiteral("out3"));
+        const SourceSpec many{.width = 20, .height = 20, .pixel = [](int x, int y) { return DistinctColour(x + 20 * y); }};
+        QVERIFY(WriteFileBytes(path(QStringLiteral("-first one.bmp")), MakeSource({.width = 2, .height = 2})));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("many colours.bmp")), MakeSource(many)));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("žluťoučký.bmp")), MakeSource({.width = 3, .height = 1})));
+        const Run result = run({QStringLiteral("--placement"), QStringLiteral("dos"), QStringLiteral("--dest"), QStringLiteral("out3"),
+                                QStringLiteral("--"), QStringLiteral("-first one.bmp"), QStringLiteral("many colours.bmp"),
+                                QStringLiteral("žluťoučký.bmp")});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(QString::fromLocal8Bit(result.err),
+                 QStringLiteral("Too many different colors at 8. row and 17. column of many colours.bmp Lossless conversion not possible.\n"));
+        QCOMPARE(QDir(path(QStringLiteral("out3"))).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("-first one.bmp"), QStringLiteral("žluťoučký.bmp")}));
+    }
+
     void unwritableDestinationNamesTheDestination()
     {
         QDir(dir_.path()).mkpath(QStringLiteral("out2/good.bmp"));   // a folder where the file would go

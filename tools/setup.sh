@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth x11-apps imagemagick
+    clang libclang-rt-14-dev
 )
 
 missing=()
