@@ -1,3 +1,4 @@
+#include "appinfo.h"
 #include "codecs.h"
 #include "fatalstop.h"
 #include "form1.h"
@@ -10,11 +11,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("bmp24to8"));
-    QApplication::setApplicationVersion(QStringLiteral(BMP24TO8_VERSION));
+    QApplication::setApplicationVersion(appinfo::Version());
+    QGuiApplication::setDesktopFileName(appinfo::DesktopId());
     QApplication::setWindowIcon(MainWindowIcon());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(ApplicationTitle());
+    parser.setApplicationDescription(appinfo::Title());
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(app);

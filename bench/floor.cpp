@@ -3,7 +3,10 @@
 // atomically and durably (temporary file, data synced, renamed into place).
 //
 //   floor SOURCE OUTPUT_BYTES DESTINATION
+#include "platform.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdlib>
@@ -22,5 +25,8 @@ int main(int argc, char *argv[])
     QSaveFile destination(QString::fromLocal8Bit(argv[3]));
     if (!destination.open(QIODevice::WriteOnly) || destination.write(output) != output.size())
         return 1;
-    return destination.commit() ? 0 : 1;
+    if (!destination.commit())
+        return 1;
+    platform::SyncFolder(QFile::encodeName(QFileInfo(destination.fileName()).absolutePath()).constData());
+    return 0;
 }

@@ -126,7 +126,7 @@ int RunCommandLine(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return usageError(program, parser.errorText());
-    if (parser.isSet(helpOption)) {
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
         return ExitConverted;
     }

@@ -1,3 +1,4 @@
+#include "appinfo.h"
 #include "commandline.h"
 
 #include <QCoreApplication>
@@ -6,6 +7,6 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bmp24to8-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(BMP24TO8_VERSION));
+    QCoreApplication::setApplicationVersion(appinfo::Version());
     return RunCommandLine(QCoreApplication::arguments());
 }

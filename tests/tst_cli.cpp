@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -85,6 +86,13 @@ private slots:
         QCOMPARE(help.exitCode, 0);
         for (const char *word : {"--no-four-bit", "--placement", "--dest", "FILE"})
             QVERIFY2(help.out.contains(word), word);
+        // The manual page names every option that --help lists.
+        QFile manual(QStringLiteral(MAN_PAGE));
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        const QByteArray page = manual.readAll().replace("\\-", "-");
+        static const QRegularExpression longOption(QStringLiteral("--[a-z-]+"));
+        for (const QRegularExpressionMatch &match : longOption.globalMatch(QString::fromUtf8(help.out)))
+            QVERIFY2(page.contains(match.captured().toUtf8()), qPrintable(match.captured()));
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.exitCode, 0);
         QCOMPARE(version.out, QByteArray("bmp24to8-cli " BMP24TO8_VERSION "\n"));

@@ -9,6 +9,7 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth x11-apps imagemagick
     clang libclang-rt-14-dev
+    appstream desktop-file-utils dpkg-dev
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "twips.h"
 #include "wrappingcheckbox.h"
 
+#include "appinfo.h"
 #include "convertfile.h"
 
 #include <QApplication>
@@ -64,7 +65,7 @@ QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QRect &geometry,
 
 void showMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, appinfo::Title(), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -72,11 +73,6 @@ constexpr float kFadeStep = 0.05f;
 constexpr float kHalfTurn = 3.1415927f;
 
 } // namespace
-
-QString ApplicationTitle()
-{
-    return QStringLiteral("Picture converter 24 to 8 bit BMP");
-}
 
 WindowServices::WindowServices() : beep(QApplication::beep), message(showMessage) {}
 
@@ -87,7 +83,7 @@ Form1::Form1(WindowServices services)
 {
     installFontSubstitutes();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(ApplicationTitle());
+    setWindowTitle(appinfo::Title());
     setWindowIcon(MainWindowIcon());
     setFont(dialogFont("MS Sans Serif", 8.25));
     setFixedSize(Twips(5280), Twips(5715));

@@ -38,9 +38,6 @@ struct WindowServices
     WindowServices();
 };
 
-// The caption of the main window, also the title of its message boxes.
-QString ApplicationTitle();
-
 class Form1 : public QWidget, public ConversionHost
 {
     Q_OBJECT
