@@ -1,6 +1,7 @@
 // The unavoidable work of a safe converter, as a yardstick: read the whole
 // source in large chunks, then write a file of the output's size from memory
-// atomically and durably (temporary file, data synced, renamed into place).
+// atomically and durably (temporary file, data synced, renamed into place,
+// folder synced).
 //
 //   floor SOURCE OUTPUT_BYTES DESTINATION
 #include "platform.h"

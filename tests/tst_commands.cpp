@@ -6,6 +6,7 @@
 #include "fakehost.h"
 #include "filelist.h"
 #include "folderlist.h"
+#include "controls.h"
 #include "form1.h"
 #include "testbmp.h"
 
@@ -44,13 +45,7 @@ private:
     QString dst(const QString &name = {}) const { return QDir::toNativeSeparators(dir_->filePath(QStringLiteral("dst/") + name)); }
 
     template <typename T>
-    T *control(const char *name) const
-    {
-        T *found = form_->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
+    T *control(const char *name) const { return Control<T>(form_.get(), name); }
 
     void addSource(const QString &name, const QByteArray &bytes) { QVERIFY(WriteFileBytes(src(name), bytes)); }
 

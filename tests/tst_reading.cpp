@@ -1,6 +1,7 @@
 // Reading a source: the header tests and their order, colour indexing, progress,
 // Abort, and that no refused file ever creates or changes its destination.
 #include "convertfile.h"
+#include "conversionfiles.h"
 #include "fakehost.h"
 #include "testbmp.h"
 
@@ -51,27 +52,17 @@ class TestReading : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir dir_;
-    QString source_;
-    QString destination_;
+    ConversionFiles files_;
 
-    ConvertOutcome convert(const QByteArray &bytes, FakeHost &host)
-    {
-        if (!WriteFileBytes(source_, bytes))
-            qFatal("cannot write the source");
-        return ConvertFile(source_, destination_, host);
-    }
+    ConvertOutcome convert(const QByteArray &bytes, FakeHost &host) { return files_.convert(bytes, host); }
 
-    QByteArray outputPixels() { return ReadFileBytes(destination_).mid(1078); }
+    QByteArray outputPixels() { return ReadFileBytes(files_.destination).mid(1078); }
 
 private slots:
     void init()
     {
-        QVERIFY(dir_.isValid());
-        source_ = dir_.filePath(QStringLiteral("in.bmp"));
-        destination_ = dir_.filePath(QStringLiteral("out.bmp"));
-        QFile::remove(source_);
-        QFile::remove(destination_);
+        QVERIFY(files_.dir.isValid());
+        files_.reset();
     }
 
     void refusedHeaders_data()
@@ -144,15 +135,15 @@ private slots:
 
         FakeHost host;
         QCOMPARE(convert(bytes, host), ConvertOutcome::Failed);
-        QCOMPARE(host.errors, QStringList{message + source_});
-        QVERIFY(!QFile::exists(destination_));
+        QCOMPARE(host.errors, QStringList{message + files_.source});
+        QVERIFY(!QFile::exists(files_.destination));
 
         const QByteArray existing("an existing destination file");
-        QVERIFY(WriteFileBytes(destination_, existing));
+        QVERIFY(WriteFileBytes(files_.destination, existing));
         FakeHost again;
         QCOMPARE(convert(bytes, again), ConvertOutcome::Failed);
-        QCOMPARE(ReadFileBytes(destination_), existing);
-        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        QCOMPARE(ReadFileBytes(files_.destination), existing);
+        QCOMPARE(QDir(files_.dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
     void unreadableSources_data()
@@ -164,12 +155,12 @@ private slots:
     void unreadableSources()
     {
         QFETCH(QString, name);
-        QDir(dir_.path()).mkdir(QStringLiteral("folder.bmp"));
-        const QString path = dir_.filePath(name);
+        QDir(files_.dir.path()).mkdir(QStringLiteral("folder.bmp"));
+        const QString path = files_.dir.filePath(name);
         FakeHost host;
-        QCOMPARE(ConvertFile(path, destination_, host), ConvertOutcome::Failed);
+        QCOMPARE(ConvertFile(path, files_.destination, host), ConvertOutcome::Failed);
         QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot open file - ") + path});
-        QVERIFY(!QFile::exists(destination_));
+        QVERIFY(!QFile::exists(files_.destination));
     }
 
     void acceptedLayouts_data()
@@ -202,7 +193,7 @@ private slots:
         bytes.replace(54, 16, QByteArray(16, char(0xAB)));   // junk between header and pixels
         FakeHost host;
         QCOMPARE(convert(bytes, host), ConvertOutcome::Written);
-        QCOMPARE(CompareWithSource(destination_, spec), QString());
+        QCOMPARE(CompareWithSource(files_.destination, spec), QString());
     }
 
     void progressOncePerRow_data()
@@ -245,7 +236,7 @@ private slots:
                               }};
         FakeHost host;
         QCOMPARE(convert(MakeSource(spec), host), ConvertOutcome::Written);
-        const QByteArray out = ReadFileBytes(destination_);
+        const QByteArray out = ReadFileBytes(files_.destination);
         const QByteArray palette = out.mid(54, 12);
         const QByteArray expected = topDown ? QByteArray("\x00\x00\xFF\x00\x00\xFF\x00\x00\xFF\xFF\xFF\x00", 12)
                                             : QByteArray("\xFF\xFF\xFF\x00\x00\xFF\x00\x00\x00\x00\xFF\x00", 12);
@@ -254,7 +245,7 @@ private slots:
         const QByteArray pixels = topDown ? QByteArray("\x02\x01\x00\x00\x00\x00\x01\x00", 8)
                                           : QByteArray("\x00\x01\x02\x00\x02\x02\x01\x00", 8);
         QCOMPARE(out.mid(1078), pixels);
-        QCOMPARE(CompareWithSource(destination_, spec), QString());
+        QCOMPARE(CompareWithSource(files_.destination, spec), QString());
     }
 
     void colourIdentityUsesAllThreeBytes()
@@ -314,15 +305,15 @@ private slots:
         const ConvertOutcome outcome = convert(MakeSource(spec), host);
         if (row == 0) {
             QCOMPARE(outcome, ConvertOutcome::Written);
-            QCOMPARE(ReadFileBytes(destination_).mid(50, 4), QByteArray("\x00\x01\x00\x00", 4));   // 256 colours
-            QCOMPARE(CompareWithSource(destination_, spec), QString());
+            QCOMPARE(ReadFileBytes(files_.destination).mid(50, 4), QByteArray("\x00\x01\x00\x00", 4));   // 256 colours
+            QCOMPARE(CompareWithSource(files_.destination, spec), QString());
             return;
         }
         QCOMPARE(outcome, ConvertOutcome::Failed);
         QCOMPARE(host.errors, QStringList{QStringLiteral("Too many different colors at %1. row and %2. column of %3 "
                                                          "Lossless conversion not possible.")
-                                              .arg(row).arg(column).arg(source_)});
-        QVERIFY(!QFile::exists(destination_));
+                                              .arg(row).arg(column).arg(files_.source)});
+        QVERIFY(!QFile::exists(files_.destination));
     }
 
     void abortDuringYield_data()
@@ -347,8 +338,8 @@ private slots:
         const ConvertOutcome outcome = convert(MakeSource(rasterColours(4, 5, 20)), host);
         QCOMPARE(host.yields, abortAfterRow);
         QCOMPARE(outcome, written ? ConvertOutcome::Written : ConvertOutcome::Failed);
-        QCOMPARE(host.errors, written ? QStringList() : QStringList{QStringLiteral("Aborted by user - ") + source_});
-        QCOMPARE(QFile::exists(destination_), written);
+        QCOMPARE(host.errors, written ? QStringList() : QStringList{QStringLiteral("Aborted by user - ") + files_.source});
+        QCOMPARE(QFile::exists(files_.destination), written);
     }
 
     void abortAlreadyRequestedStopsAtTheFirstPixel()
@@ -357,7 +348,7 @@ private slots:
         host.abort = true;
         QCOMPARE(convert(MakeSource(rasterColours(4, 5, 20)), host), ConvertOutcome::Failed);
         QCOMPARE(host.yields, 0);
-        QCOMPARE(host.errors, QStringList{QStringLiteral("Aborted by user - ") + source_});
+        QCOMPARE(host.errors, QStringList{QStringLiteral("Aborted by user - ") + files_.source});
     }
 
     void colourTestComesBeforeAbort()
@@ -375,13 +366,13 @@ private slots:
 
     void programEndingStopsSilently()
     {
-        QVERIFY(WriteFileBytes(destination_, "old"));
+        QVERIFY(WriteFileBytes(files_.destination, "old"));
         FakeHost host;
         host.onYield = [](int n) { return n < 2; };
         QCOMPARE(convert(MakeSource(rasterColours(4, 5, 20)), host), ConvertOutcome::Interrupted);
         QCOMPARE(host.yields, 2);
         QVERIFY(host.errors.isEmpty());
-        QCOMPARE(ReadFileBytes(destination_), QByteArray("old"));
+        QCOMPARE(ReadFileBytes(files_.destination), QByteArray("old"));
     }
 };
 

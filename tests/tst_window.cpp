@@ -3,6 +3,7 @@
 #include "errorlistwindow.h"
 #include "filelist.h"
 #include "folderlist.h"
+#include "controls.h"
 #include "form1.h"
 #include "testbmp.h"
 
@@ -44,13 +45,7 @@ private:
     std::unique_ptr<Form1> form_;
 
     template <typename T>
-    T *control(const char *name) const
-    {
-        T *found = form_->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
+    T *control(const char *name) const { return Control<T>(form_.get(), name); }
     QString sub(const char *name) const { return QDir::toNativeSeparators(dir_.filePath(QString::fromLatin1(name))); }
 
 private slots:

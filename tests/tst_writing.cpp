@@ -1,6 +1,7 @@
 // Writing the output: the exact bytes of the header and palette, row padding,
 // a lossless round trip through an independent decoder, and atomic replacement.
 #include "convertfile.h"
+#include "conversionfiles.h"
 #include "fakehost.h"
 #include "reorder.h"
 #include "testbmp.h"
@@ -39,25 +40,15 @@ class TestWriting : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir dir_;
-    QString source_;
-    QString destination_;
+    ConversionFiles files_;
 
-    ConvertOutcome convert(const SourceSpec &spec, FakeHost &host)
-    {
-        if (!WriteFileBytes(source_, MakeSource(spec)))
-            qFatal("cannot write the source");
-        return ConvertFile(source_, destination_, host);
-    }
+    ConvertOutcome convert(const SourceSpec &spec, FakeHost &host) { return files_.convert(MakeSource(spec), host); }
 
 private slots:
     void init()
     {
-        QVERIFY(dir_.isValid());
-        source_ = dir_.filePath(QStringLiteral("in.bmp"));
-        destination_ = dir_.filePath(QStringLiteral("out.bmp"));
-        QFile::remove(source_);
-        QFile::remove(destination_);
+        QVERIFY(files_.dir.isValid());
+        files_.reset();
     }
 
     void threeByTwoIsByteExact()
@@ -66,7 +57,7 @@ private slots:
         FakeHost host;
         QCOMPARE(convert({.width = 3, .height = 2, .pixel = [&](int x, int y) { return (x + y) % 2 ? b : a; }}, host),
                  ConvertOutcome::Written);
-        const QByteArray out = ReadFileBytes(destination_);
+        const QByteArray out = ReadFileBytes(files_.destination);
         QCOMPARE(out.size(), 1086);
         QCOMPARE(out.left(54).toHex(' ').toUpper(),
                  QByteArray("42 4D 3E 04 00 00 00 00 00 00 36 04 00 00 28 00 00 00 03 00 00 00 02 00 00 00 01 00 08 00 "
@@ -98,7 +89,7 @@ private slots:
         const SourceSpec spec = randomPicture(width, height, 7, quint32(width * 31 + height), topDown);
         FakeHost host;
         QCOMPARE(convert(spec, host), ConvertOutcome::Written);
-        const QByteArray out = ReadFileBytes(destination_);
+        const QByteArray out = ReadFileBytes(files_.destination);
         const int rowBytes = (width + 3) / 4 * 4;
         QCOMPARE(out.size(), 1078 + rowBytes * height);
         QCOMPARE(qFromLittleEndian<quint32>(out.constData() + 2), quint32(out.size()));
@@ -107,7 +98,7 @@ private slots:
         for (int row = 0; row < height; ++row)
             QCOMPARE(out.mid(1078 + row * rowBytes + width, rowBytes - width), QByteArray(rowBytes - width, '\0'));
         if (width > 0 && height > 0)
-            QCOMPARE(CompareWithSource(destination_, spec), QString());
+            QCOMPARE(CompareWithSource(files_.destination, spec), QString());
     }
 
     void decodesToTheSourcePixels_data()
@@ -133,7 +124,7 @@ private slots:
         const SourceSpec spec = randomPicture(width, height, colours, 42, topDown);
         FakeHost host;
         QCOMPARE(convert(spec, host), ConvertOutcome::Written);
-        QCOMPARE(CompareWithSource(destination_, spec), QString());
+        QCOMPARE(CompareWithSource(files_.destination, spec), QString());
     }
 
     void everyOptionCombination_data()
@@ -171,18 +162,18 @@ private slots:
                 host.check1 = check1;
                 host.option1 = placement == 0;
                 host.option2 = placement == 1;
-                QFile::remove(destination_);
+                QFile::remove(files_.destination);
                 const ConvertOutcome outcome = convert(spec, host);
                 if (outcome == ConvertOutcome::Failed) {
                     QVERIFY(placement != 0);
-                    QCOMPARE(host.errors, QStringList{QStringLiteral("Try different optimization - ") + source_});
-                    QVERIFY(!QFile::exists(destination_));
+                    QCOMPARE(host.errors, QStringList{QStringLiteral("Try different optimization - ") + files_.source});
+                    QVERIFY(!QFile::exists(files_.destination));
                     ++refusals;
                     continue;
                 }
                 QCOMPARE(outcome, ConvertOutcome::Written);
-                QCOMPARE(CompareWithSource(destination_, spec), QString());
-                const QByteArray out = ReadFileBytes(destination_);
+                QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+                const QByteArray out = ReadFileBytes(files_.destination);
                 const bool fourBit = check1 && colours <= 16;
                 QCOMPARE(int(out[28]), fourBit ? 4 : 8);
                 if (placement == 0)
@@ -217,27 +208,27 @@ private slots:
             const SourceSpec spec{.width = 16, .height = 16, .pixel = [&](int x, int y) { return colours[(y * 16 + x) * 7 % 256]; }};
             FakeHost host;
             QCOMPARE(convert(spec, host), ConvertOutcome::Written);
-            QCOMPARE(CompareWithSource(destination_, spec), QString());
-            QCOMPARE(ReadFileBytes(destination_).mid(50, 2), QByteArray("\x00\x01", 2));   // 256 colours
+            QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+            QCOMPARE(ReadFileBytes(files_.destination).mid(50, 2), QByteArray("\x00\x01", 2));   // 256 colours
         }
     }
 
     void longerDestinationIsReplaced()
     {
-        QVERIFY(WriteFileBytes(destination_, QByteArray(5000, 'x')));
+        QVERIFY(WriteFileBytes(files_.destination, QByteArray(5000, 'x')));
         FakeHost host;
         QCOMPARE(convert({.width = 2, .height = 2}, host), ConvertOutcome::Written);
-        QCOMPARE(ReadFileBytes(destination_).size(), 1078 + 8);
+        QCOMPARE(ReadFileBytes(files_.destination).size(), 1078 + 8);
     }
 
     void destinationEqualToSourceIsReplaced()
     {
         const SourceSpec spec = randomPicture(5, 4, 9, 7);
-        QVERIFY(WriteFileBytes(source_, MakeSource(spec)));
+        QVERIFY(WriteFileBytes(files_.source, MakeSource(spec)));
         FakeHost host;
-        QCOMPARE(ConvertFile(source_, source_, host), ConvertOutcome::Written);
-        QCOMPARE(ReadFileBytes(source_).size(), 1078 + 8 * 4);
-        QCOMPARE(CompareWithSource(source_, spec), QString());
+        QCOMPARE(ConvertFile(files_.source, files_.source, host), ConvertOutcome::Written);
+        QCOMPARE(ReadFileBytes(files_.source).size(), 1078 + 8 * 4);
+        QCOMPARE(CompareWithSource(files_.source, spec), QString());
     }
 
     void unwritableDestinations_data()
@@ -256,10 +247,10 @@ private slots:
         QVERIFY(WriteFileBytes(work.filePath(QStringLiteral("afile")), "keep"));
         const QStringList before = QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
-        QVERIFY(WriteFileBytes(source_, MakeSource({.width = 3, .height = 3})));
+        QVERIFY(WriteFileBytes(files_.source, MakeSource({.width = 3, .height = 3})));
         const QString destination = work.filePath(relativePath);
         FakeHost host;
-        QCOMPARE(ConvertFile(source_, destination, host), ConvertOutcome::Failed);
+        QCOMPARE(ConvertFile(files_.source, destination, host), ConvertOutcome::Failed);
         QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - ") + destination});
         QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
         QCOMPARE(QDir(work.filePath(QStringLiteral("afolder"))).isEmpty(), true);
