@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(result.out, QByteArray());
         QCOMPARE(result.err, QByteArray("File Not BMP - src/bad.bmp\nCannot open file - src/missing.bmp\n"));
         QVERIFY(!QFile::exists(path(QStringLiteral("out/bad.bmp"))));
-        const SourceSpec good{.width = 3, .height = 2, .pixel = [](int x, int) { return DistinctColour(x); }};
+        const SampleSource good{.width = 3, .height = 2, .pixel = [](int x, int) { return DistinctColour(x); }};
         QCOMPARE(CompareWithSource(path(QStringLiteral("out/good.bmp")), good), QString());
         QCOMPARE(ReadFileBytes(path(QStringLiteral("out/good.bmp"))).size(), 1078 + 8);
     }
@@ -161,7 +161,7 @@ private slots:
     {
         QDir(path(QStringLiteral("out3"))).removeRecursively();
         QDir(dir_.path()).mkdir(QStringLiteral("out3"));
-        const SourceSpec many{.width = 20, .height = 20, .pixel = [](int x, int y) { return DistinctColour(x + 20 * y); }};
+        const SampleSource many{.width = 20, .height = 20, .pixel = [](int x, int y) { return DistinctColour(x + 20 * y); }};
         QVERIFY(WriteFileBytes(path(QStringLiteral("-first one.bmp")), MakeSource({.width = 2, .height = 2})));
         QVERIFY(WriteFileBytes(path(QStringLiteral("many colours.bmp")), MakeSource(many)));
         QVERIFY(WriteFileBytes(path(QStringLiteral("žluťoučký.bmp")), MakeSource({.width = 3, .height = 1})));

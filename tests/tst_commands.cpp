@@ -19,12 +19,12 @@
 
 namespace {
 
-SourceSpec picture(int seed, int colours = 12, int height = 6)
+SampleSource picture(int seed, int colours = 12, int height = 6)
 {
     return {.width = 7, .height = height, .pixel = [=](int x, int y) { return DistinctColour((x * 3 + y * 5 + seed) % colours); }};
 }
 
-SourceSpec tooManyColours()
+SampleSource tooManyColours()
 {
     return {.width = 20, .height = 20, .pixel = [](int x, int y) { return DistinctColour(x + 20 * y); }};
 }

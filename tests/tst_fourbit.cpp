@@ -146,9 +146,9 @@ private slots:
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("in.bmp"));
         const QString destination = dir.filePath(QStringLiteral("out.bmp"));
-        const SourceSpec spec{.width = width, .height = height,
+        const SampleSource sample{.width = width, .height = height,
                               .pixel = [=](int x, int y) { return DistinctColour((x + y * width) % qMax(colours, 1)); }};
-        QVERIFY(WriteFileBytes(source, MakeSource(spec)));
+        QVERIFY(WriteFileBytes(source, MakeSource(sample)));
         FakeHost host;
         host.check1 = check1AtStart;
         host.onYield = [&](int) {
@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(qFromLittleEndian<quint32>(out.constData() + 46), quint32(1 << bits));
         QCOMPARE(qFromLittleEndian<quint32>(out.constData() + 50), quint32(colours));
         if (width > 0 && height > 0)
-            QCOMPARE(CompareWithSource(destination, spec), QString());
+            QCOMPARE(CompareWithSource(destination, sample), QString());
     }
 
     void threeByTwoFourBitFileIsByteExact()

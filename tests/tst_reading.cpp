@@ -36,7 +36,7 @@ QByteArray forged(std::function<void(QByteArray &)> change)
 
 // A picture whose stored pixels, in file order, take a new colour each until
 // `colours` distinct colours are used, then repeat colour 0.
-SourceSpec rasterColours(int width, int height, int colours, bool topDown = false)
+SampleSource rasterColours(int width, int height, int colours, bool topDown = false)
 {
     return {.width = width, .height = height, .topDown = topDown, .pixel = [=](int x, int y) {
                 const int storedRow = topDown ? y : height - 1 - y;
@@ -166,15 +166,15 @@ private slots:
     void acceptedLayouts_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const auto spec = [](int w, int h) {
-            return SourceSpec{.width = w, .height = h, .pixel = [](int x, int y) { return DistinctColour(x * 3 + y); }};
+        const auto sample = [](int w, int h) {
+            return SampleSource{.width = w, .height = h, .pixel = [](int x, int y) { return DistinctColour(x * 3 + y); }};
         };
-        QByteArray late = MakeSource({.width = 3, .height = 2, .pixel = spec(3, 2).pixel, .pixelDataOffset = 61});
+        QByteArray late = MakeSource({.width = 3, .height = 2, .pixel = sample(3, 2).pixel, .pixelDataOffset = 61});
         QTest::newRow("pixels at offset 61") << late;
-        QTest::newRow("last filler missing") << MakeSource({.width = 3, .height = 2, .pixel = spec(3, 2).pixel,
+        QTest::newRow("last filler missing") << MakeSource({.width = 3, .height = 2, .pixel = sample(3, 2).pixel,
                                                            .omitLastFiller = true});
         QTest::newRow("offset at end, height 0") << forged([](QByteArray &b) { PutDWord(b, 22, 0); PutDWord(b, 10, quint32(b.size())); });
-        QTest::newRow("extra bytes after the pixels") << MakeSource(spec(5, 3)) + QByteArray(100, 'x');
+        QTest::newRow("extra bytes after the pixels") << MakeSource(sample(5, 3)) + QByteArray(100, 'x');
         QTest::newRow("file size field wrong") << forged([](QByteArray &b) { PutDWord(b, 2, 7); });
     }
     void acceptedLayouts()
@@ -187,13 +187,13 @@ private slots:
 
     void pixelsReadFromTheirOffset()
     {
-        const SourceSpec spec{.width = 3, .height = 2, .pixel = [](int x, int y) { return DistinctColour(x + 3 * y); },
+        const SampleSource sample{.width = 3, .height = 2, .pixel = [](int x, int y) { return DistinctColour(x + 3 * y); },
                               .pixelDataOffset = 70};
-        QByteArray bytes = MakeSource(spec);
+        QByteArray bytes = MakeSource(sample);
         bytes.replace(54, 16, QByteArray(16, char(0xAB)));   // junk between header and pixels
         FakeHost host;
         QCOMPARE(convert(bytes, host), ConvertOutcome::Written);
-        QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+        QCOMPARE(CompareWithSource(files_.destination, sample), QString());
     }
 
     void progressOncePerRow_data()
@@ -230,12 +230,12 @@ private slots:
         QFETCH(bool, topDown);
         const Bgr white{255, 255, 255}, red{0, 0, 255}, green{0, 255, 0};
         // 3 x 2: top row red, red, green; bottom row white, green, red.
-        const SourceSpec spec{.width = 3, .height = 2, .topDown = topDown, .pixel = [&](int x, int y) {
+        const SampleSource sample{.width = 3, .height = 2, .topDown = topDown, .pixel = [&](int x, int y) {
                                   const Bgr rows[2][3] = {{red, red, green}, {white, green, red}};
                                   return rows[y][x];
                               }};
         FakeHost host;
-        QCOMPARE(convert(MakeSource(spec), host), ConvertOutcome::Written);
+        QCOMPARE(convert(MakeSource(sample), host), ConvertOutcome::Written);
         const QByteArray out = ReadFileBytes(files_.destination);
         const QByteArray palette = out.mid(54, 12);
         const QByteArray expected = topDown ? QByteArray("\x00\x00\xFF\x00\x00\xFF\x00\x00\xFF\xFF\xFF\x00", 12)
@@ -245,15 +245,15 @@ private slots:
         const QByteArray pixels = topDown ? QByteArray("\x02\x01\x00\x00\x00\x00\x01\x00", 8)
                                           : QByteArray("\x00\x01\x02\x00\x02\x02\x01\x00", 8);
         QCOMPARE(out.mid(1078), pixels);
-        QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+        QCOMPARE(CompareWithSource(files_.destination, sample), QString());
     }
 
     void colourIdentityUsesAllThreeBytes()
     {
         const Bgr colours[] = {{10, 20, 30}, {11, 20, 30}, {10, 21, 30}, {10, 20, 31}, {10, 20, 30}};
-        const SourceSpec spec{.width = 5, .height = 1, .pixel = [&](int x, int) { return colours[x]; }};
+        const SampleSource sample{.width = 5, .height = 1, .pixel = [&](int x, int) { return colours[x]; }};
         FakeHost host;
-        QCOMPARE(convert(MakeSource(spec), host), ConvertOutcome::Written);
+        QCOMPARE(convert(MakeSource(sample), host), ConvertOutcome::Written);
         QCOMPARE(outputPixels(), QByteArray("\x00\x01\x02\x03\x00\x00\x00\x00", 8));
     }
 
@@ -265,10 +265,10 @@ private slots:
             for (int byte = 0; byte < 3; ++byte) {
                 Bgr odd = base;
                 (byte == 0 ? odd.blue : byte == 1 ? odd.green : odd.red) += 1;
-                const SourceSpec spec{.width = 14, .height = 2,
+                const SampleSource sample{.width = 14, .height = 2,
                                       .pixel = [&](int x, int y) { return x == column && y == 1 ? odd : base; }};
                 FakeHost host;
-                QCOMPARE(convert(MakeSource(spec), host), ConvertOutcome::Written);
+                QCOMPARE(convert(MakeSource(sample), host), ConvertOutcome::Written);
                 QByteArray expected(16, '\0');   // bottom row first: the changed pixel is index 1
                 expected[column] = 1;
                 expected += QByteArray(14, '\0') + QByteArray(2, '\0');
@@ -300,13 +300,13 @@ private slots:
         QFETCH(int, colours);
         QFETCH(int, row);
         QFETCH(int, column);
-        const SourceSpec spec = rasterColours(width, height, colours, topDown);
+        const SampleSource sample = rasterColours(width, height, colours, topDown);
         FakeHost host;
-        const ConvertOutcome outcome = convert(MakeSource(spec), host);
+        const ConvertOutcome outcome = convert(MakeSource(sample), host);
         if (row == 0) {
             QCOMPARE(outcome, ConvertOutcome::Written);
             QCOMPARE(ReadFileBytes(files_.destination).mid(50, 4), QByteArray("\x00\x01\x00\x00", 4));   // 256 colours
-            QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+            QCOMPARE(CompareWithSource(files_.destination, sample), QString());
             return;
         }
         QCOMPARE(outcome, ConvertOutcome::Failed);

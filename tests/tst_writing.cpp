@@ -20,7 +20,7 @@ QByteArray fromHex(const char *hex)
 }
 
 // Colours drawn from a seeded generator, at most `colours` of them.
-SourceSpec randomPicture(int width, int height, int colours, quint32 seed, bool topDown = false)
+SampleSource randomPicture(int width, int height, int colours, quint32 seed, bool topDown = false)
 {
     auto table = std::make_shared<std::vector<Bgr>>();
     QRandomGenerator random(seed);
@@ -42,7 +42,7 @@ class TestWriting : public QObject
 private:
     ConversionFiles files_;
 
-    ConvertOutcome convert(const SourceSpec &spec, FakeHost &host) { return files_.convert(MakeSource(spec), host); }
+    ConvertOutcome convert(const SampleSource &sample, FakeHost &host) { return files_.convert(MakeSource(sample), host); }
 
 private slots:
     void init()
@@ -86,9 +86,9 @@ private slots:
         QFETCH(int, width);
         QFETCH(int, height);
         QFETCH(bool, topDown);
-        const SourceSpec spec = randomPicture(width, height, 7, quint32(width * 31 + height), topDown);
+        const SampleSource sample = randomPicture(width, height, 7, quint32(width * 31 + height), topDown);
         FakeHost host;
-        QCOMPARE(convert(spec, host), ConvertOutcome::Written);
+        QCOMPARE(convert(sample, host), ConvertOutcome::Written);
         const QByteArray out = ReadFileBytes(files_.destination);
         const int rowBytes = (width + 3) / 4 * 4;
         QCOMPARE(out.size(), 1078 + rowBytes * height);
@@ -98,7 +98,7 @@ private slots:
         for (int row = 0; row < height; ++row)
             QCOMPARE(out.mid(1078 + row * rowBytes + width, rowBytes - width), QByteArray(rowBytes - width, '\0'));
         if (width > 0 && height > 0)
-            QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+            QCOMPARE(CompareWithSource(files_.destination, sample), QString());
     }
 
     void decodesToTheSourcePixels_data()
@@ -121,10 +121,10 @@ private slots:
         QFETCH(int, height);
         QFETCH(int, colours);
         QFETCH(bool, topDown);
-        const SourceSpec spec = randomPicture(width, height, colours, 42, topDown);
+        const SampleSource sample = randomPicture(width, height, colours, 42, topDown);
         FakeHost host;
-        QCOMPARE(convert(spec, host), ConvertOutcome::Written);
-        QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+        QCOMPARE(convert(sample, host), ConvertOutcome::Written);
+        QCOMPARE(CompareWithSource(files_.destination, sample), QString());
     }
 
     void everyOptionCombination_data()
@@ -152,7 +152,7 @@ private slots:
         QFETCH(int, height);
         QFETCH(int, colours);
         QFETCH(bool, withBlack);
-        const SourceSpec spec{.width = width, .height = height, .pixel = [=](int x, int y) {
+        const SampleSource sample{.width = width, .height = height, .pixel = [=](int x, int y) {
                                   return DistinctColour((x * 5 + y * 3) % colours, withBlack);
                               }};
         for (int check1 : {0, 1}) {
@@ -163,7 +163,7 @@ private slots:
                 host.option1 = placement == 0;
                 host.option2 = placement == 1;
                 QFile::remove(files_.destination);
-                const ConvertOutcome outcome = convert(spec, host);
+                const ConvertOutcome outcome = convert(sample, host);
                 if (outcome == ConvertOutcome::Failed) {
                     QVERIFY(placement != 0);
                     QCOMPARE(host.errors, QStringList{QStringLiteral("Try different optimization - ") + files_.source});
@@ -172,7 +172,7 @@ private slots:
                     continue;
                 }
                 QCOMPARE(outcome, ConvertOutcome::Written);
-                QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+                QCOMPARE(CompareWithSource(files_.destination, sample), QString());
                 const QByteArray out = ReadFileBytes(files_.destination);
                 const bool fourBit = check1 && colours <= 16;
                 QCOMPARE(int(out[28]), fourBit ? 4 : 8);
@@ -205,10 +205,10 @@ private slots:
                     colours << c;
             }
             std::shuffle(colours.begin(), colours.end(), random);
-            const SourceSpec spec{.width = 16, .height = 16, .pixel = [&](int x, int y) { return colours[(y * 16 + x) * 7 % 256]; }};
+            const SampleSource sample{.width = 16, .height = 16, .pixel = [&](int x, int y) { return colours[(y * 16 + x) * 7 % 256]; }};
             FakeHost host;
-            QCOMPARE(convert(spec, host), ConvertOutcome::Written);
-            QCOMPARE(CompareWithSource(files_.destination, spec), QString());
+            QCOMPARE(convert(sample, host), ConvertOutcome::Written);
+            QCOMPARE(CompareWithSource(files_.destination, sample), QString());
             QCOMPARE(ReadFileBytes(files_.destination).mid(50, 2), QByteArray("\x00\x01", 2));   // 256 colours
         }
     }
@@ -223,12 +223,12 @@ private slots:
 
     void destinationEqualToSourceIsReplaced()
     {
-        const SourceSpec spec = randomPicture(5, 4, 9, 7);
-        QVERIFY(WriteFileBytes(files_.source, MakeSource(spec)));
+        const SampleSource sample = randomPicture(5, 4, 9, 7);
+        QVERIFY(WriteFileBytes(files_.source, MakeSource(sample)));
         FakeHost host;
         QCOMPARE(ConvertFile(files_.source, files_.source, host), ConvertOutcome::Written);
         QCOMPARE(ReadFileBytes(files_.source).size(), 1078 + 8 * 4);
-        QCOMPARE(CompareWithSource(files_.source, spec), QString());
+        QCOMPARE(CompareWithSource(files_.source, sample), QString());
     }
 
     void unwritableDestinations_data()

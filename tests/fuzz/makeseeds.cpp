@@ -19,7 +19,7 @@ void seed(const QString &name, const QByteArray &bytes)
     ++written;
 }
 
-SourceSpec colours(int width, int height, int count, bool topDown = false)
+SampleSource colours(int width, int height, int count, bool topDown = false)
 {
     return {.width = width, .height = height, .topDown = topDown,
             .pixel = [=](int x, int y) { return DistinctColour((y * width + x) % count, true); }};

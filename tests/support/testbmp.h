@@ -17,7 +17,7 @@ struct Bgr
 // The colour of the pixel at (x, y), y counted from the top of the picture.
 using PixelFunction = std::function<Bgr(int x, int y)>;
 
-struct SourceSpec
+struct SampleSource
 {
     qint32 width = 0;
     qint32 height = 0;              // rows; stored with a negative height when topDown
@@ -28,7 +28,7 @@ struct SourceSpec
 };
 
 // A complete 24-bit bitmap file.
-QByteArray MakeSource(const SourceSpec &spec);
+QByteArray MakeSource(const SampleSource &sample);
 
 // Patches a little-endian field of a header in place.
 void PutDWord(QByteArray &bytes, int offset, quint32 value);
@@ -43,4 +43,4 @@ Bgr DistinctColour(int n, bool includeBlack = false);
 // The picture of an output, decoded by Qt's own reader, compared with the
 // source's pixel function; an empty string when every pixel matches, otherwise
 // a description of the first mismatch.
-QString CompareWithSource(const QString &outputPath, const SourceSpec &spec);
+QString CompareWithSource(const QString &outputPath, const SampleSource &sample);
