@@ -17,7 +17,7 @@ convert -size 120x80 xc:'#203060' -fill '#f0c020' -draw 'circle 60,40 60,15' -ty
 convert -size 64x64 pattern:checkerboard -type TrueColor BMP3:checkers.bmp
 convert -size 100x60 xc:white -fill black -draw 'rectangle 10,10 90,50' -type TrueColor BMP3:boot_screen.bmp
 convert -size 256x64 gradient:red-blue -type TrueColor BMP3:gradient.bmp
-convert -size 96x64 plasma:fractal -type TrueColor BMP3:photo.bmp
+convert -seed 7 -size 96x64 plasma:fractal -type TrueColor BMP3:photo.bmp
 echo "not a picture" > notes.bmp
 convert -size 32x32 xc:gray -type Palette BMP3:already_8bit.bmp
 
