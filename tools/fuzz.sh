@@ -12,7 +12,8 @@ jobs="${2:-1}"
 "$root/tools/setup.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBMP24TO8_FUZZ=ON >/dev/null
 cmake --build "$build" --target fuzz_convert makeseeds
-corpus="$build/corpus"
+# New inputs that reach new code are added to the corpus kept in the repository.
+corpus="$root/tests/fuzz/corpus"
 mkdir -p "$corpus"
 "$build/tests/fuzz/makeseeds" "$build/seeds"
 cd "$build"
