@@ -2,9 +2,8 @@
 
 #include "bmpformat.h"
 #include "conversionhost.h"
-#include "emptyrows.h"
 #include "picture.h"
-#include "rounding.h"
+#include "rowprogress.h"
 #include "sourceheader.h"
 
 #include <QIODevice>
@@ -189,7 +188,7 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     // Never more than the rest of the file, so a small picture costs little memory.
     ChunkReader reader(source, qMin(3 * kChunkPixels, source.size() - header.pixelDataOffset));
     auto *indexData = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
-    int shownPercent = -1;
+    RowProgress progress(rows, host);
     // The request can only change while the host yields, so reading it once per
     // row is the same as reading it after every pixel.
     bool abortSeen = host.abortRequested();
@@ -216,12 +215,7 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
         std::memset(indexRow + width, 0, size_t(indexRowBytes - width));
         reader.skip(bmp::rowPadding(3 * width));
 
-        const int percent = ProgressPercent(row + 1, rows);
-        if (percent != shownPercent) {
-            host.setProgressText(PercentText(percent));
-            shownPercent = percent;
-        }
-        if (!host.yield())
+        if (!progress.rowDone(row + 1))
             return {Failure::Interrupted};
         abortSeen = host.abortRequested();
     }

@@ -2,9 +2,8 @@
 
 #include "bmpformat.h"
 #include "conversionhost.h"
-#include "emptyrows.h"
 #include "picture.h"
-#include "rounding.h"
+#include "rowprogress.h"
 
 #include <cstring>
 
@@ -26,7 +25,7 @@ Problem PackFourBit(Picture &picture, ConversionHost &host)
     // A packed row is never longer than the row it comes from, and each row is
     // written at or before where it was read, so the data can be packed in place.
     auto *data = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
-    int shownPercent = -1;
+    RowProgress progress(rows, host, QStringLiteral(" 4-bit"));
     for (qint64 row = 0; row < rows; ++row) {
         const uchar *from = data + row * eightBitRow;
         uchar *to = data + row * fourBitRow;
@@ -34,12 +33,7 @@ Problem PackFourBit(Picture &picture, ConversionHost &host)
             to[k] = uchar(from[2 * k] << 4 | from[2 * k + 1]);
         std::memset(to + packedBytes, 0, size_t(fourBitRow - packedBytes));
 
-        const int percent = ProgressPercent(row + 1, rows);
-        if (percent != shownPercent) {
-            host.setProgressText(PercentText(percent) + QStringLiteral(" 4-bit"));
-            shownPercent = percent;
-        }
-        if (!host.yield())
+        if (!progress.rowDone(row + 1))
             return {Failure::Interrupted};
     }
     picture.pixelIndexData.truncate(rows * fourBitRow);

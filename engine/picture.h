@@ -2,6 +2,8 @@
 // finds, what reordering and packing change, and what the writer puts on disk.
 #pragma once
 
+#include "bmpformat.h"
+
 #include <QByteArray>
 
 #include <array>
@@ -23,5 +25,5 @@ struct Picture
     QByteArray pixelIndexData;
     bool fourBitMode = false;
 
-    qint64 eightBitRowBytes() const;
+    qint64 eightBitRowBytes() const { return bmp::eightBitRowBytes(width); }
 };

@@ -1,7 +1,24 @@
-#include "emptyrows.h"
+#include "rowprogress.h"
 
 #include "conversionhost.h"
 #include "rounding.h"
+
+#include <utility>
+
+RowProgress::RowProgress(qint64 rows, ConversionHost &host, QString suffix)
+    : rows_(rows), host_(host), suffix_(std::move(suffix))
+{
+}
+
+bool RowProgress::rowDone(qint64 row)
+{
+    const int percent = ProgressPercent(row, rows_);
+    if (percent != shownPercent_) {
+        host_.setProgressText(PercentText(percent) + suffix_);
+        shownPercent_ = percent;
+    }
+    return host_.yield();
+}
 
 Problem PassEmptyRows(qint64 rows, ConversionHost &host, const QString &suffix, bool stopOnAbort)
 {

@@ -1,0 +1,35 @@
+// Progress while rows are read or packed: the percentage after each row, and
+// one yield to the host per row.
+#pragma once
+
+#include "failure.h"
+
+#include <QString>
+
+class ConversionHost;
+
+// Shows "N %" + suffix after each row, touching the text only when it changes,
+// and yields once per row.
+class RowProgress
+{
+public:
+    RowProgress(qint64 rows, ConversionHost &host, QString suffix = {});
+
+    // After row `row`, counted from 1; false when the program is ending.
+    bool rowDone(qint64 row);
+
+private:
+    qint64 rows_;
+    ConversionHost &host_;
+    QString suffix_;
+    int shownPercent_ = -1;
+};
+
+// Rows without pixels: a picture of width 0 may claim up to 2^31 - 1 of them.
+// There is nothing to read, index or pack in them, so instead of visiting each
+// row the progress moves straight to each new percentage, with one yield there.
+
+// Shows "N %" + suffix for each percentage from the first row's to 100 and
+// yields after each. Fails with Interrupted when the program is ending, and,
+// when stopOnAbort, with Aborted after a yield in which the user asked to stop.
+Problem PassEmptyRows(qint64 rows, ConversionHost &host, const QString &suffix, bool stopOnAbort);
