@@ -3,6 +3,7 @@
 #include "fatalstop.h"
 #include "form1.h"
 #include "icons.h"
+#include "platform.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,6 +22,7 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     parser.process(app);
 
+    platform::IgnoreFileSizeSignal();
     SetCodecFatalHandler(ShowFatalStop);
     // The window shows itself, fading in, from its own timer.
     Form1 window;

@@ -4,11 +4,9 @@
 // folder synced).
 //
 //   floor SOURCE OUTPUT_BYTES DESTINATION
-#include "platform.h"
+#include "replacefile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdlib>
 
@@ -23,11 +21,7 @@ int main(int argc, char *argv[])
     while (source.read(chunk.data(), chunk.size()) > 0) {
     }
     QByteArray output(std::atoll(argv[2]), '\0');
-    QSaveFile destination(QString::fromLocal8Bit(argv[3]));
-    if (!destination.open(QIODevice::WriteOnly) || destination.write(output) != output.size())
+    if (!platform::ReplaceFile(QString::fromLocal8Bit(argv[3]), {output}))
         return 1;
-    if (!destination.commit())
-        return 1;
-    platform::SyncFolder(QFile::encodeName(QFileInfo(destination.fileName()).absolutePath()).constData());
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "appinfo.h"
 #include "commandline.h"
+#include "platform.h"
 
 #include <QCoreApplication>
 
@@ -8,5 +9,6 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bmp24to8-cli"));
     QCoreApplication::setApplicationVersion(appinfo::Version());
+    platform::IgnoreFileSizeSignal();
     return RunCommandLine(QCoreApplication::arguments());
 }

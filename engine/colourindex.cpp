@@ -114,7 +114,8 @@ public:
     // One byte more than the capacity, so a 4-byte load at the last pixel stays inside.
     ChunkReader(QIODevice &device, qint64 capacity) : device_(device), buffer_(size_t(capacity) + 1) {}
 
-    // The next n bytes, or nullptr when the device cannot supply them.
+    // The next n bytes, or nullptr when the device cannot supply them; failure()
+    // then says why.
     const uchar *take(qint64 n)
     {
         if (end_ - pos_ < n && !refill(n))
@@ -133,12 +134,18 @@ public:
         pendingSkip_ += n - inBuffer;
     }
 
+    // The file ended early (another program cut it short while it was read),
+    // or the device reported an error.
+    Failure failure() const { return endOfFile_ ? Failure::Truncated : Failure::CannotOpen; }
+
 private:
     bool refill(qint64 n)
     {
         if (pendingSkip_ > 0) {
-            if (device_.skip(pendingSkip_) != pendingSkip_)
+            if (device_.skip(pendingSkip_) != pendingSkip_) {
+                endOfFile_ = true;
                 return false;
+            }
             pendingSkip_ = 0;
         }
         const qint64 kept = end_ - pos_;
@@ -148,8 +155,10 @@ private:
         while (end_ < n) {
             const qint64 got = device_.read(reinterpret_cast<char *>(buffer_.data()) + end_,
                                             qint64(buffer_.size()) - 1 - end_);
-            if (got <= 0)
+            if (got <= 0) {
+                endOfFile_ = got == 0;
                 return false;
+            }
             end_ += got;
         }
         return true;
@@ -160,6 +169,7 @@ private:
     qint64 pos_ = 0;
     qint64 end_ = 0;
     qint64 pendingSkip_ = 0;
+    bool endOfFile_ = false;
 };
 
 constexpr qint64 kChunkPixels = 1 << 18;   // 768 KiB of source bytes at a time
@@ -185,8 +195,11 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
         return {Failure::CannotOpen};
 
     ColourTable table;
-    // Never more than the rest of the file, so a small picture costs little memory.
-    ChunkReader reader(source, qMin(3 * kChunkPixels, source.size() - header.pixelDataOffset));
+    // Never more than the pixels take, so a small picture costs little memory.
+    // The size comes from the checked header, not from the file, which another
+    // program may be cutting short right now.
+    const qint64 pixelBytes = (rows - 1) * bmp::sourceRowBytes(width) + 3 * width;
+    ChunkReader reader(source, qMin(3 * kChunkPixels, pixelBytes));
     auto *indexData = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
     RowProgress progress(rows, host);
     // The request can only change while the host yields, so reading it once per
@@ -202,7 +215,7 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
             const qint64 count = abortSeen ? 1 : qMin(width - column, kChunkPixels);
             const uchar *pixels = reader.take(3 * count);
             if (!pixels)
-                return {Failure::CannotOpen};
+                return {reader.failure()};
             const qint64 done = table.index(pixels, count, indexRow + column, picture);
             if (done < count) {
                 const qint64 rowFromTop = header.topDown ? row + 1 : rows - row;

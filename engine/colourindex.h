@@ -17,6 +17,8 @@ struct SourceHeader;
 
 // Fails with TooManyColours at the first pixel whose colour would be the 257th
 // (the colour test comes first at a pixel), with Aborted at the first pixel read
-// after the host's abort request, with CannotOpen when a read fails, and with
+// after the host's abort request, with Truncated when the source ends before
+// its pixels do (another program cut it short after its header was read), with
+// CannotOpen when a read fails, and with
 // Interrupted when the host's yield says the program is ending.
 Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &picture, ConversionHost &host);

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <new>
+
 namespace {
 
 Problem ReadAndIndex(QIODevice &source, Picture &picture, ConversionHost &host)
@@ -56,6 +58,19 @@ ConvertOutcome Outcome(const Problem &problem, const QString &source, const QStr
     return ConvertOutcome::Failed;
 }
 
+// Runs the steps of one conversion. A picture whose pixels do not fit in memory
+// is one refused file, not the end of the batch: its memory is released when
+// the exception leaves the steps, before the failure is reported.
+template <typename Steps>
+Problem RunSteps(Steps steps)
+{
+    try {
+        return steps();
+    } catch (const std::bad_alloc &) {
+        return {Failure::NotEnoughMemory};
+    }
+}
+
 } // namespace
 
 ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host)
@@ -64,25 +79,31 @@ ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destination
     const QString source = sourcePath;
     const QString destination = destinationPath;
 
-    Picture picture;
-    Problem problem = ReadSourceFile(source, picture, host);
-    if (!problem)
-        problem = Rearrange(picture, host);
-    if (!problem)
-        problem = WriteOutputBitmap(picture, destination);
+    const Problem problem = RunSteps([&]() -> Problem {
+        Picture picture;
+        Problem problem = ReadSourceFile(source, picture, host);
+        if (!problem)
+            problem = Rearrange(picture, host);
+        if (!problem)
+            problem = WriteOutputBitmap(picture, destination);
+        return problem;
+    });
     return Outcome(problem, source, destination, host);
 }
 
 ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host)
 {
-    QBuffer buffer;
-    buffer.setData(source);
-    buffer.open(QIODevice::ReadOnly);
-    Picture picture;
-    Problem problem = ReadAndIndex(buffer, picture, host);
-    if (!problem)
-        problem = Rearrange(picture, host);
-    if (!problem)
-        output = OutputHeaderAndPalette(picture) + picture.pixelIndexData;
+    const Problem problem = RunSteps([&]() -> Problem {
+        QBuffer buffer;
+        buffer.setData(source);
+        buffer.open(QIODevice::ReadOnly);
+        Picture picture;
+        Problem problem = ReadAndIndex(buffer, picture, host);
+        if (!problem)
+            problem = Rearrange(picture, host);
+        if (!problem)
+            output = OutputHeaderAndPalette(picture) + picture.pixelIndexData;
+        return problem;
+    });
     return Outcome(problem, QStringLiteral("<memory>"), QStringLiteral("<memory>"), host);
 }

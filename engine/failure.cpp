@@ -35,6 +35,8 @@ QString FailureLine(const Problem &problem, const QString &sourcePath, const QSt
         return QStringLiteral("Try different optimization - ") + sourcePath;
     case Failure::CannotWrite:
         return QStringLiteral("Cannot write file - ") + destinationPath;
+    case Failure::NotEnoughMemory:
+        return QStringLiteral("Not enough memory - ") + sourcePath;
     }
     return {};
 }

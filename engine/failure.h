@@ -18,6 +18,7 @@ enum class Failure {
     Aborted,                 // the user pressed Abort
     TryDifferentOptimization,// the chosen palette placement cannot be made
     CannotWrite,             // the destination cannot be created or written
+    NotEnoughMemory,         // the picture's pixels do not fit in the memory the process may use
     Interrupted,             // the program is ending; nothing is reported
 };
 

@@ -3,10 +3,7 @@
 #include "bmpformat.h"
 #include "codecs.h"
 #include "picture.h"
-#include "platform.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
+#include "replacefile.h"
 
 QByteArray OutputHeaderAndPalette(const Picture &picture)
 {
@@ -44,25 +41,8 @@ QByteArray OutputHeaderAndPalette(const Picture &picture)
 
 Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath)
 {
-    // A file that nobody may write is left alone, even by the super-user, who
-    // could otherwise replace it.
-    const QFileInfo existing(destinationPath);
-    // (WriteUser would ask whether this process may write, which the super-user always may.)
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (existing.exists() && existing.isFile() && !(existing.permissions() & anyWrite))
-        return {Failure::CannotWrite};
-
-    // The data reaches the disk before the new file takes the old one's name,
-    // and the folder after it, so a crash leaves the old file or the new one.
-    QSaveFile file(destinationPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return {Failure::CannotWrite};
     const QByteArray head = OutputHeaderAndPalette(picture);
-    if (file.write(head) != head.size()
-        || file.write(picture.pixelIndexData) != picture.pixelIndexData.size()
-        || !file.commit()) {
+    if (!platform::ReplaceFile(destinationPath, {head, picture.pixelIndexData}))
         return {Failure::CannotWrite};
-    }
-    platform::SyncFolder(QFile::encodeName(existing.absolutePath()).constData());
     return {};
 }

@@ -17,5 +17,6 @@ struct Picture;
 QByteArray OutputHeaderAndPalette(const Picture &picture);
 
 // Fails with CannotWrite when the destination cannot be created or written
-// (missing folder, read-only file, full disk).
+// (missing folder, read-only file, full disk, a device or pipe in its place);
+// the destination is then exactly as it was.
 Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath);

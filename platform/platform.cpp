@@ -1,12 +1,12 @@
 #include "platform.h"
 
+#include <csignal>
 #include <cstdio>
 
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -30,17 +30,10 @@ quint32 SystemVersionValue()
 #endif
 }
 
-void SyncFolder(const char *folder)
+void IgnoreFileSizeSignal()
 {
-#ifdef _WIN32
-    // NTFS journals the rename itself; a folder cannot be flushed like a file.
-    (void)folder;
-#else
-    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 

@@ -14,8 +14,8 @@ bool StandardErrorIsTerminal();
 // Only Windows has such a value; elsewhere this returns 0.
 quint32 SystemVersionValue();
 
-// Makes a rename inside the folder durable, where the system allows it; a
-// failure is not reported, since the file itself is already safely written.
-void SyncFolder(const char *folder);
+// A write past the process's file-size limit then fails like a write to a full
+// disk, and is reported and cleaned up as one, instead of ending the program.
+void IgnoreFileSizeSignal();
 
 } // namespace platform

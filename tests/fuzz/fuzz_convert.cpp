@@ -8,6 +8,9 @@
 #include "conversionhost.h"
 #include "convertfile.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStringList>
 #include <QtEndian>
 
 #include <cstdint>
@@ -27,9 +30,14 @@ public:
     void setProgressText(const QString &) override {}
     bool yield() override { return true; }
     bool abortRequested() const override { return false; }
-    void AppendError(const QString &) override { ++errors; }
+    void AppendError(const QString &line) override
+    {
+        ++errors;
+        lines << line;
+    }
 
     int errors = 0;
+    QStringList lines;
 
 private:
     int check1_;
@@ -121,4 +129,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     }
     return 0;
+}
+
+// The same conversion through the files: the source written to `folder`,
+// converted with ConvertFile under one combination of options (0 to 8), must
+// give the bytes or the error line that the conversion in memory gives.
+void CheckThroughFiles(const QByteArray &source, const QString &folder, int combination)
+{
+    const int check1 = combination / 3;
+    const int placement = combination % 3;
+    FuzzHost memoryHost(check1, placement);
+    QByteArray expected;
+    const ConvertOutcome inMemory = ConvertBytes(source, expected, memoryHost);
+
+    const QString sourcePath = QDir(folder).filePath(QStringLiteral("source.bmp"));
+    const QString destinationPath = QDir(folder).filePath(QStringLiteral("output.bmp"));
+    QFile::remove(destinationPath);
+    QFile file(sourcePath);
+    check(file.open(QIODevice::WriteOnly) && file.write(source) == source.size(), "writing the source");
+    file.close();
+    FuzzHost fileHost(check1, placement);
+    check(ConvertFile(sourcePath, destinationPath, fileHost) == inMemory, "the same outcome through the files");
+    check(fileHost.lines.size() == 1 ? QString(fileHost.lines.first()).replace(sourcePath, QStringLiteral("<memory>"))
+                                           == memoryHost.lines.value(0)
+                                     : memoryHost.lines.isEmpty(),
+          "the same error line through the files");
+    QFile output(destinationPath);
+    if (inMemory == ConvertOutcome::Written)
+        check(output.open(QIODevice::ReadOnly) && output.readAll() == expected, "the same bytes through the files");
+    else
+        check(!output.exists(), "no output for a refused file");
 }

@@ -1,0 +1,32 @@
+// The operating-system calls through which an output file is written, gathered
+// in one table so that a test can make any of them fail, or write less than it
+// was asked to, and check what the program does about it. The program itself
+// never changes the table.
+#pragma once
+
+#ifndef _WIN32
+
+#include <sys/types.h>
+
+namespace platform {
+
+struct FileCalls
+{
+    int (*open)(const char *path, int flags, mode_t mode);
+    ssize_t (*write)(int fd, const void *bytes, size_t count);
+    int (*fsync)(int fd);
+    int (*fchown)(int fd, uid_t owner, gid_t group);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*close)(int fd);
+    int (*rename)(const char *from, const char *to);
+    int (*unlink)(const char *path);
+};
+
+// The calls in use; the real ones unless a test has replaced them.
+FileCalls &fileCalls();
+// The real calls, for a test to fall back on.
+const FileCalls &systemFileCalls();
+
+} // namespace platform
+
+#endif

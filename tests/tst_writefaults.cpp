@@ -1,0 +1,330 @@
+// Writing at the boundary with the operating system: every file-system call of
+// one write failing in turn, a real file-size limit and a real full disk, and
+// what stands at the destination's name (pipes, devices, links, other owners).
+// Whatever happens, the destination is the old file or the complete new one, a
+// kept old file is reported, and no temporary file is left behind.
+#include "convertfile.h"
+#include "fakehost.h"
+#include "filecalls.h"
+#include "testbmp.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+// 100 x 100 gives an 11,078-byte output, 400 x 400 one of 161,078 bytes: below
+// and above the 16 KiB that a buffered writer would keep to itself until the end.
+QByteArray sourceOfSide(int side)
+{
+    return MakeSource({.width = side, .height = side, .pixel = [](int x, int y) { return DistinctColour((x + y) % 50); }});
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// Fails the n-th file-system call of a write, or makes the n-th write short.
+struct Injection
+{
+    int failAt = 0;
+    int error = 0;          // 0: shorten a write instead of failing a call
+    int calls = 0;
+    int folderFd = -1;
+    const char *failed = nullptr;
+
+    bool fails(const char *call)
+    {
+        if (error == 0 || ++calls != failAt)
+            return false;
+        failed = call;
+        errno = error;
+        return true;
+    }
+} injection;
+
+const platform::FileCalls &real = platform::systemFileCalls();
+
+const platform::FileCalls injectingCalls = {
+    [](const char *path, int flags, mode_t mode) {
+        if (injection.fails(flags & O_DIRECTORY ? "open folder" : "open"))
+            return -1;
+        const int fd = real.open(path, flags, mode);
+        if (flags & O_DIRECTORY)
+            injection.folderFd = fd;
+        return fd;
+    },
+    [](int fd, const void *bytes, size_t count) -> ssize_t {
+        if (injection.error == 0 && ++injection.calls == injection.failAt && count > 1) {
+            injection.failed = "short write";
+            count /= 2;
+        }
+        return injection.fails("write") ? -1 : real.write(fd, bytes, count);
+    },
+    [](int fd) { return injection.fails(fd == injection.folderFd ? "fsync folder" : "fsync") ? -1 : real.fsync(fd); },
+    [](int fd, uid_t owner, gid_t group) { return injection.fails("fchown") ? -1 : real.fchown(fd, owner, group); },
+    [](int fd, mode_t mode) { return injection.fails("fchmod") ? -1 : real.fchmod(fd, mode); },
+    [](int fd) {
+        const bool folder = fd == injection.folderFd;
+        const int result = real.close(fd);   // a descriptor is released even when close fails
+        return injection.fails(folder ? "close folder" : "close") ? -1 : result;
+    },
+    [](const char *from, const char *to) { return injection.fails("rename") ? -1 : real.rename(from, to); },
+    real.unlink,
+};
+
+} // namespace
+
+class TestWriteFaults : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QString source_;
+    QString out_;
+
+    QString destination(const QString &name = QStringLiteral("out.bmp")) const { return QDir(out_).filePath(name); }
+
+    void clearOutput()
+    {
+        for (const QString &name : entriesOf(out_))
+            QVERIFY(QFile::remove(destination(name)) || QDir(destination(name)).removeRecursively());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        source_ = dir_.filePath(QStringLiteral("in.bmp"));
+        out_ = dir_.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out_));
+    }
+
+    void init() { clearOutput(); }
+    void cleanup() { platform::fileCalls() = real; }
+
+    void everyCallFailsInTurn_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<int>("error");
+        for (int side : {100, 400}) {
+            for (bool existing : {false, true}) {
+                const char *what = existing ? "replacing" : "new";
+                QTest::addRow("%dx%d %s, ENOSPC", side, side, what) << side << existing << ENOSPC;
+                QTest::addRow("%dx%d %s, EIO", side, side, what) << side << existing << EIO;
+                QTest::addRow("%dx%d %s, short writes", side, side, what) << side << existing << 0;
+            }
+        }
+    }
+    void everyCallFailsInTurn()
+    {
+        QFETCH(int, side);
+        QFETCH(bool, existing);
+        QFETCH(int, error);
+        QVERIFY(WriteFileBytes(source_, sourceOfSide(side)));
+        QByteArray expected;
+        FakeHost memory;
+        QCOMPARE(ConvertBytes(sourceOfSide(side), expected, memory), ConvertOutcome::Written);
+        const QByteArray old = "the old file";
+        const QString line = QStringLiteral("Cannot write file - ") + destination();
+
+        int points = 0;
+        for (int failAt = 1;; ++failAt) {
+            clearOutput();
+            if (existing)
+                QVERIFY(WriteFileBytes(destination(), old));
+            injection = {.failAt = failAt, .error = error};
+            platform::fileCalls() = injectingCalls;
+            FakeHost host;
+            const ConvertOutcome outcome = ConvertFile(source_, destination(), host);
+            platform::fileCalls() = real;
+            if (!injection.failed)
+                break;   // every call has had its turn
+            ++points;
+            const QByteArray call = injection.failed;
+            const QByteArray now = ReadFileBytes(destination());
+            const QByteArray whereText = call + " at call " + QByteArray::number(failAt);
+            const char *where = whereText.constData();
+            QVERIFY2(entriesOf(out_) == (existing || now == expected ? QStringList{QStringLiteral("out.bmp")} : QStringList{}),
+                     where);
+            // What the program may shrug off: a short write is finished, an
+            // ordinary user cannot give a file away, a read-only descriptor
+            // has nothing to lose when closed.
+            if (call == "short write" || call == "fchown" || call == "close folder") {
+                QVERIFY2(outcome == ConvertOutcome::Written && host.errors.isEmpty(), where);
+                QVERIFY2(now == expected, where);
+            } else {
+                QVERIFY2(outcome == ConvertOutcome::Failed && host.errors == QStringList{line}, where);
+                // Only the folder sync comes after the new file took the name.
+                QVERIFY2(now == (call.endsWith("folder") ? expected : existing ? old : QByteArray()), where);
+            }
+        }
+        QVERIFY2(points >= (error ? 8 : 2), qPrintable(QStringLiteral("only %1 failure points").arg(points)));
+        qInfo("%d failure points", points);
+    }
+
+    // The real limit, with the signal that comes with it left as the program
+    // finds it, for a small and a large output.
+    void fileSizeLimit_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::newRow("11,078-byte output") << 100;
+        QTest::newRow("161,078-byte output") << 400;
+    }
+    void fileSizeLimit()
+    {
+        QFETCH(int, side);
+        QVERIFY(WriteFileBytes(source_, sourceOfSide(side)));
+        QVERIFY(WriteFileBytes(destination(QStringLiteral("in.bmp")), "old"));
+        QProcess cli;
+        cli.setChildProcessModifier([] {
+            const rlimit limit{4096, 4096};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        cli.start(QStringLiteral(CLI_PATH), {QStringLiteral("--dest"), out_, source_});
+        const QString written = destination(QStringLiteral("in.bmp"));
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 1);
+        QCOMPARE(QString::fromLocal8Bit(cli.readAllStandardError()), QStringLiteral("Cannot write file - %1\n").arg(written));
+        QCOMPARE(ReadFileBytes(written), QByteArray("old"));
+        QCOMPARE(entriesOf(out_), QStringList{QStringLiteral("in.bmp")});
+    }
+
+    // The same on a file system that is really full; mounting one needs the
+    // super-user, and the file-size limit above covers an ordinary user.
+    void fullFileSystem_data() { fileSizeLimit_data(); }
+    void fullFileSystem()
+    {
+        QFETCH(int, side);
+        const QString small = dir_.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(small));
+        if (geteuid() != 0 || mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=256k") != 0)
+            QSKIP("mounting a small file system needs the super-user");
+        const QString target = small + QStringLiteral("/out.bmp");
+        QVERIFY(WriteFileBytes(source_, sourceOfSide(side)));
+        QVERIFY(WriteFileBytes(target, "old"));
+        QFile filler(small + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) == 4096) {
+        }
+        filler.close();
+        FakeHost host;
+        const ConvertOutcome outcome = ConvertFile(source_, target, host);
+        const QStringList left = entriesOf(small);
+        const QByteArray kept = ReadFileBytes(target);
+        umount(QFile::encodeName(small).constData());
+        QCOMPARE(outcome, ConvertOutcome::Failed);
+        QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - ") + target});
+        QCOMPARE(left, (QStringList{QStringLiteral("filler"), QStringLiteral("out.bmp")}));
+        QCOMPARE(kept, QByteArray("old"));
+    }
+
+    void whatStandsAtTheDestination_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("converted");
+        QTest::newRow("pipe") << "pipe" << false;
+        QTest::newRow("link to a pipe") << "link to pipe" << false;
+        QTest::newRow("device node") << "device" << false;
+        QTest::newRow("link to a device") << "link to device" << false;
+        QTest::newRow("dangling link") << "dangling link" << false;
+        QTest::newRow("folder") << "folder" << false;
+        QTest::newRow("link to a regular file") << "link to file" << true;
+    }
+    // Anything but a regular file, or a link to one, is refused and left as it
+    // was; a link to a regular file replaces that file and stays a link.
+    void whatStandsAtTheDestination()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, converted);
+        const QByteArray dest = QFile::encodeName(destination());
+        const QByteArray aside = QFile::encodeName(dir_.filePath(QStringLiteral("aside")));
+        QFile::remove(dir_.filePath(QStringLiteral("aside")));
+        // As the super-user a device node of our own stands in for /dev/null,
+        // so that a fault cannot replace the real one.
+        const bool root = geteuid() == 0;
+        if (kind == QLatin1String("pipe"))
+            QCOMPARE(mkfifo(dest, 0600), 0);
+        else if (kind == QLatin1String("link to pipe"))
+            QVERIFY(mkfifo(aside, 0600) == 0 && symlink(aside, dest) == 0);
+        else if (kind == QLatin1String("device"))
+            QVERIFY(root ? mknod(dest, S_IFCHR | 0666, makedev(1, 3)) == 0 : symlink("/dev/null", dest) == 0);
+        else if (kind == QLatin1String("link to device"))
+            QVERIFY(root ? mknod(aside, S_IFCHR | 0666, makedev(1, 3)) == 0 && symlink(aside, dest) == 0
+                         : symlink("/dev/null", dest) == 0);
+        else if (kind == QLatin1String("dangling link"))
+            QCOMPARE(symlink(aside, dest), 0);
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(destination()));
+        else
+            QVERIFY(WriteFileBytes(QFile::decodeName(aside), "old") && symlink(aside, dest) == 0);
+
+        struct stat before, after;
+        QCOMPARE(lstat(dest, &before), 0);
+        const bool asideBefore = QFileInfo(QFile::decodeName(aside)).exists();
+        QVERIFY(WriteFileBytes(source_, sourceOfSide(100)));
+        FakeHost host;
+        const ConvertOutcome outcome = ConvertFile(source_, destination(), host);
+        QCOMPARE(lstat(dest, &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(entriesOf(out_), QStringList{QStringLiteral("out.bmp")});
+        // A dangling link's target is not created.
+        QCOMPARE(QFileInfo(QFile::decodeName(aside)).exists(), asideBefore);
+        if (converted) {
+            QCOMPARE(outcome, ConvertOutcome::Written);
+            QCOMPARE(ReadFileBytes(QFile::decodeName(aside)).size(), 11078);
+        } else {
+            QCOMPARE(outcome, ConvertOutcome::Failed);
+            QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - ") + destination()});
+        }
+        QFile::remove(QFile::decodeName(aside));
+    }
+
+    void replacedFileKeepsOwnerAndMode_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("otherOwner");
+        QTest::newRow("mode 0604") << 0604 << false;
+        QTest::newRow("set-group-id 02664") << 02664 << false;
+        QTest::newRow("another owner and group") << 02664 << true;
+    }
+    void replacedFileKeepsOwnerAndMode()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, otherOwner);
+        if (otherOwner && geteuid() != 0)
+            QSKIP("only the super-user can give a file to another owner; the other rows run for everybody");
+        const QByteArray dest = QFile::encodeName(destination());
+        QVERIFY(WriteFileBytes(destination(), "old"));
+        const uid_t owner = otherOwner ? 4321 : geteuid();
+        const gid_t group = otherOwner ? 4321 : getegid();
+        QVERIFY(chown(dest, owner, group) == 0 && chmod(dest, mode_t(mode)) == 0);
+        QVERIFY(WriteFileBytes(source_, sourceOfSide(100)));
+        FakeHost host;
+        QCOMPARE(ConvertFile(source_, destination(), host), ConvertOutcome::Written);
+        struct stat status;
+        QCOMPARE(stat(dest, &status), 0);
+        QCOMPARE(int(status.st_mode & 07777), mode);
+        QCOMPARE(status.st_uid, owner);
+        QCOMPARE(status.st_gid, group);
+        QCOMPARE(status.st_size, 11078);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWriteFaults)
+#include "tst_writefaults.moc"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every test as an ordinary user, so that permissions, owners
+# and limits are met as a user without privileges meets them. Run as root: the
+# checkout is copied into a folder that the user "nobody" owns, and built and
+# tested there by that user. Ends with CTest's summary.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+user="${TEST_USER:-nobody}"
+[[ $(id -u) -eq 0 ]] || { echo "test-as-user.sh: run as root; it runs the tests as '$user'" >&2; exit 2; }
+"$root/tools/setup.sh"
+
+work="$(mktemp -d /tmp/bmp24to8-user.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+tar -C "$root" --exclude=./.git --exclude='./build' --exclude='./build-*' -cf - . | tar -C "$work" -xf -
+chown -R "$user" "$work"
+chmod 755 "$work"
+runuser -u "$user" -- env HOME="$work" TMPDIR="$work" bash -c '
+    set -euo pipefail
+    cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$1/build" --parallel >/dev/null
+    cd "$1/build"
+    ctest --output-on-failure --parallel "$(nproc)"
+' bash "$work"
