@@ -2,30 +2,39 @@
 
 #include "conversionhost.h"
 #include "convertfile.h"
+#include "nativepath.h"
+#include "picture.h"
 #include "platform.h"
+#include "statusline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
+#include <QSet>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
 
-volatile std::sig_atomic_t interruptRequested = 0;
+const QString kStandardStream = QStringLiteral("-");
 
-extern "C" void onInterrupt(int)
+void printLine(std::FILE *stream, const QString &line)
 {
-    interruptRequested = 1;
+    // File names go out as the bytes they were typed as.
+    std::fputs(platform::NativePath(line).constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
 }
 
-void printError(const QString &line)
+// The command line's own words for the engine's progress texts.
+QString StepText(const QString &engineText)
 {
-    std::fputs(line.toLocal8Bit().constData(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    if (engineText == QLatin1String("Compatibility"))
+        return QStringLiteral("reordering palette");
+    if (engineText.endsWith(QLatin1String(" 4-bit")))
+        return QStringLiteral("packing to 4 bits ") + engineText.chopped(6);
+    return QStringLiteral("reading ") + engineText;
 }
 
 // Runs the engine for the command line. Options are fixed for the whole run;
@@ -39,63 +48,136 @@ public:
     int check1Value() const override { return fourBit_ ? 1 : 0; }
     bool option1Selected() const override { return placement_ == QLatin1String("none"); }
     bool option2Selected() const override { return placement_ == QLatin1String("dos"); }
-    bool abortRequested() const override { return interruptRequested != 0; }
+    bool abortRequested() const override { return platform::InterruptRequested(); }
     bool yield() override { return true; }
 
     void startFile(int number, int count, const QString &path)
     {
-        prefix_ = QStringLiteral("[%1/%2] %3 ").arg(number).arg(count).arg(QFileInfo(path).fileName());
-        if (showProgress_)
-            draw(prefix_);
+        number_ = number;
+        count_ = count;
+        name_ = path;
+        setProgressText(QStringLiteral("0 %"));
     }
 
-    void setProgressText(const QString &text) override
+    void setProgressText(const QString &text) override { showStep(StepText(text)); }
+
+    void showStep(const QString &step)
     {
         if (showProgress_)
-            draw(prefix_ + text);
+            status_.show(number_, count_, name_, step);
     }
 
     void AppendError(const QString &message) override
     {
-        clearLine();
-        printError(message);
+        status_.clear();
+        printLine(stderr, message);
     }
 
-    void finish() { clearLine(); }
+    void finish() { status_.clear(); }
 
 private:
-    void draw(const QString &line)
-    {
-        const QByteArray bytes = line.toLocal8Bit();
-        // Blanks over whatever is left of a longer previous line.
-        const QByteArray blanks(qMax<qsizetype>(0, shownWidth_ - bytes.size()), ' ');
-        std::fprintf(stderr, "\r%s%s", bytes.constData(), blanks.constData());
-        std::fflush(stderr);
-        shownWidth_ = bytes.size();
-    }
-
-    void clearLine()
-    {
-        if (shownWidth_ == 0)
-            return;
-        std::fprintf(stderr, "\r%s\r", QByteArray(shownWidth_, ' ').constData());
-        std::fflush(stderr);
-        shownWidth_ = 0;
-    }
-
     bool fourBit_;
     QString placement_;
     bool showProgress_;
-    QString prefix_;
-    qsizetype shownWidth_ = 0;
+    StatusLine status_;
+    int number_ = 0;
+    int count_ = 0;
+    QString name_;
 };
 
 int usageError(const QString &program, const QString &message)
 {
-    printError(QStringLiteral("%1: %2").arg(program, message));
-    printError(QStringLiteral("Usage: %1 [--no-four-bit] [--placement none|dos|boot] --dest DIR FILE...").arg(program));
-    printError(QStringLiteral("Try '%1 --help' for more information.").arg(program));
+    printLine(stderr, QStringLiteral("%1: %2").arg(program, message));
+    printLine(stderr, QStringLiteral("Usage: %1 [options] --dest DIR FILE...").arg(program));
+    printLine(stderr, QStringLiteral("Try '%1 --help' for more information.").arg(program));
     return ExitUsage;
+}
+
+// Where one FILE's picture goes.
+struct Job
+{
+    QString source;             // as typed; "-" is standard input
+    QString destination;        // a path, "-" for standard output, empty when only checking
+};
+
+QString FileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Two FILEs of one run must not write the same file: the second would silently
+// replace the first. File names are compared as the file system compares them.
+QString DestinationKey(const QString &destination)
+{
+    const QString key = QDir::cleanPath(QDir::current().absoluteFilePath(destination));
+#ifdef Q_OS_WIN
+    return key.toCaseFolded();
+#else
+    return key;
+#endif
+}
+
+bool ReadStandardInput(QByteArray &bytes)
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    bytes = input.readAll();
+    return input.error() == QFileDevice::NoError;
+}
+
+bool WriteStandardOutput(const QByteArray &bytes)
+{
+    QFile output;
+    return output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered) && output.write(bytes) == bytes.size()
+        && output.flush();
+}
+
+// Converts, writes or checks one FILE; false when it was not converted.
+bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
+{
+    Picture picture;
+    ConvertOutcome outcome;
+    if (job.source == kStandardStream) {
+        QByteArray bytes;
+        if (!ReadStandardInput(bytes)) {
+            host.AppendError(QStringLiteral("Cannot open file - ") + job.source);
+            return false;
+        }
+        outcome = PrepareBytes(bytes, job.source, picture, host);
+    } else {
+        outcome = PrepareFile(job.source, picture, host);
+    }
+    if (outcome != ConvertOutcome::Written)
+        return false;
+
+    if (checkOnly) {
+        host.finish();
+        printLine(stdout, QStringLiteral("%1: %2 colours, %3-bit").arg(job.source).arg(picture.colourCount)
+                                                                   .arg(picture.fourBitMode ? 4 : 8));
+        return true;
+    }
+    host.showStep(QStringLiteral("writing"));
+    if (job.destination == kStandardStream) {
+        host.finish();
+        if (WriteStandardOutput(EncodedPicture(picture)))
+            return true;
+        host.AppendError(QStringLiteral("Cannot write file - ") + job.destination);
+        return false;
+    }
+    return WritePicture(picture, job.destination, host) == ConvertOutcome::Written;
+}
+
+QString HelpText(const QCommandLineParser &parser, const QString &program)
+{
+    // Qt's own usage line names the program by the path it was started with.
+    QString help = parser.helpText();
+    help.replace(0, help.indexOf(QLatin1Char('\n')),
+                 QStringLiteral("Usage: %1 [options] --dest DIR FILE...\n"
+                                "       %1 [options] --output PATH FILE\n"
+                                "       %1 [options] --check FILE...")
+                     .arg(program));
+    return help;
 }
 
 } // namespace
@@ -107,7 +189,9 @@ int RunCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Converts 24-bit BMP pictures into palettized BMPs without any loss: 8 bits per pixel\n"
         "for at most 256 colours, 4 bits per pixel for at most 16. Pictures with more colours\n"
-        "are refused. Each FILE is written to DIR under its own name."));
+        "are refused. Each FILE is written to DIR under its own name. A FILE of - is read from\n"
+        "standard input; --dest - writes to standard output. One of --dest, --output and\n"
+        "--check is required."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption noFourBitOption(QStringLiteral("no-four-bit"),
@@ -117,17 +201,26 @@ int RunCommandLine(const QStringList &arguments)
                        "index 0, second-darkest at 1), boot (darkest at 1, second-darkest at 0; the default)."),
         QStringLiteral("none|dos|boot"), QStringLiteral("boot"));
     const QCommandLineOption destOption(QStringLiteral("dest"),
-        QStringLiteral("The folder that receives the converted files."), QStringLiteral("DIR"));
+        QStringLiteral("The folder that receives the converted files, under their own names; - writes the "
+                       "one FILE to standard output."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Writes the one FILE to PATH."), QStringLiteral("PATH"));
+    const QCommandLineOption checkOption(QStringLiteral("check"),
+        QStringLiteral("Writes nothing: prints, for each FILE that would be converted, its number of colours "
+                       "and whether it would have 8 or 4 bits per pixel."));
     parser.addOption(noFourBitOption);
     parser.addOption(placementOption);
     parser.addOption(destOption);
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("24-bit BMP pictures to convert."),
+    parser.addOption(outputOption);
+    parser.addOption(checkOption);
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("24-bit BMP pictures to convert; - for standard input."),
                                  QStringLiteral("FILE..."));
 
     if (!parser.parse(arguments))
         return usageError(program, parser.errorText());
     if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
-        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        std::fputs(HelpText(parser, program).toLocal8Bit().constData(), stdout);
         return ExitConverted;
     }
     if (parser.isSet(versionOption)) {
@@ -138,26 +231,58 @@ int RunCommandLine(const QStringList &arguments)
     const QString placement = parser.value(placementOption);
     if (placement != QLatin1String("none") && placement != QLatin1String("dos") && placement != QLatin1String("boot"))
         return usageError(program, QStringLiteral("--placement must be none, dos or boot, not '%1'.").arg(placement));
-    if (!parser.isSet(destOption))
-        return usageError(program, QStringLiteral("Missing --dest DIR."));
-    const QString destination = parser.value(destOption);
-    if (!QFileInfo(destination).isDir())
+    const bool checkOnly = parser.isSet(checkOption);
+    const bool toFolder = parser.isSet(destOption) && parser.value(destOption) != kStandardStream;
+    const bool toStandardOutput = parser.isSet(destOption) && !toFolder;
+    const bool toOutput = parser.isSet(outputOption);
+    if (int(checkOnly) + int(parser.isSet(destOption)) + int(toOutput) > 1)
+        return usageError(program, QStringLiteral("--dest, --output and --check go one at a time."));
+    if (!checkOnly && !parser.isSet(destOption) && !toOutput)
+        return usageError(program, QStringLiteral("Missing --dest DIR (or --output PATH, or --check)."));
+    const QString destination = toFolder ? parser.value(destOption) : QString();
+    if (toFolder && !platform::IsFolder(destination))
         return usageError(program, QStringLiteral("'%1' is not a folder.").arg(destination));
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         return usageError(program, QStringLiteral("No FILE to convert."));
+    if ((toOutput || toStandardOutput) && files.size() > 1)
+        return usageError(program, QStringLiteral("--output and --dest - take exactly one FILE."));
+    if (toFolder && files.contains(kStandardStream))
+        return usageError(program, QStringLiteral("Standard input has no name to write under in DIR: use --output PATH or --dest -."));
 
     CommandLineHost host(!parser.isSet(noFourBitOption), placement, platform::StandardErrorIsTerminal());
-    const auto previousHandler = std::signal(SIGINT, onInterrupt);
-    const QDir destinationDir(destination);
     int status = ExitConverted;
-    for (qsizetype i = 0; i < files.size() && !host.abortRequested(); ++i) {
-        const QString &file = files.at(i);
-        host.startFile(int(i + 1), int(files.size()), file);
-        if (ConvertFile(file, destinationDir.filePath(QFileInfo(file).fileName()), host) != ConvertOutcome::Written)
+    QList<Job> jobs;
+    QSet<QString> claimed;
+    for (const QString &file : files) {
+        Job job{file, toFolder ? QDir(destination).filePath(FileName(file))
+                      : toOutput ? parser.value(outputOption) : toStandardOutput ? kStandardStream : QString()};
+        if (toFolder) {
+            const QString key = DestinationKey(job.destination);
+            if (claimed.contains(key)) {
+                printLine(stderr, QStringLiteral("Duplicate destination - ") + job.destination);
+                status = ExitSomeFailed;
+                continue;
+            }
+            claimed.insert(key);
+        }
+        jobs << job;
+    }
+
+    platform::CatchInterrupt();
+    qsizetype converted = 0;
+    for (qsizetype i = 0; i < jobs.size() && !platform::InterruptRequested(); ++i) {
+        host.startFile(int(i + 1), int(jobs.size()), jobs.at(i).source);
+        if (RunJob(jobs.at(i), checkOnly, host))
+            ++converted;
+        else
             status = ExitSomeFailed;
     }
     host.finish();
-    std::signal(SIGINT, previousHandler);
+    if (platform::InterruptRequested()) {
+        printLine(stderr, QStringLiteral("%1: interrupted; %2 of %3 files not converted")
+                              .arg(program).arg(files.size() - converted).arg(files.size()));
+        platform::EndAsInterrupted();
+    }
     return status;
 }

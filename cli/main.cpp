@@ -1,5 +1,6 @@
 #include "appinfo.h"
 #include "commandline.h"
+#include "nativepath.h"
 #include "platform.h"
 
 #include <QCoreApplication>
@@ -10,5 +11,5 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("bmp24to8-cli"));
     QCoreApplication::setApplicationVersion(appinfo::Version());
     platform::IgnoreFileSizeSignal();
-    return RunCommandLine(QCoreApplication::arguments());
+    return RunCommandLine(platform::CommandLineArguments(argc, argv));
 }

@@ -3,6 +3,7 @@
 #include "colourindex.h"
 #include "conversionhost.h"
 #include "fourbit.h"
+#include "nativepath.h"
 #include "picture.h"
 #include "reorder.h"
 #include "sourceheader.h"
@@ -10,7 +11,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 
 #include <new>
 
@@ -27,12 +27,10 @@ Problem ReadAndIndex(QIODevice &source, Picture &picture, ConversionHost &host)
 // Reads and indexes the source file; the file is closed when this returns.
 Problem ReadSourceFile(const QString &sourcePath, Picture &picture, ConversionHost &host)
 {
-    // Only regular files: a folder cannot be read, and opening a pipe or a
+    // Only regular files: a folder cannot be read, and reading a pipe or a
     // device could block for ever.
-    if (!QFileInfo(sourcePath).isFile())
-        return {Failure::CannotOpen};
-    QFile source(sourcePath);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile source;
+    if (!platform::OpenRegularFileForReading(sourcePath, source))
         return {Failure::CannotOpen};
     return ReadAndIndex(source, picture, host);
 }
@@ -73,37 +71,53 @@ Problem RunSteps(Steps steps)
 
 } // namespace
 
-ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host)
+ConvertOutcome PrepareFile(const QString &sourcePath, Picture &picture, ConversionHost &host)
 {
-    // Copies, so that a host changing its own strings during a yield cannot reach us.
+    // A copy, so that a host changing its own strings during a yield cannot reach us.
     const QString source = sourcePath;
-    const QString destination = destinationPath;
-
     const Problem problem = RunSteps([&]() -> Problem {
-        Picture picture;
         Problem problem = ReadSourceFile(source, picture, host);
-        if (!problem)
-            problem = Rearrange(picture, host);
-        if (!problem)
-            problem = WriteOutputBitmap(picture, destination);
-        return problem;
+        return problem ? problem : Rearrange(picture, host);
     });
-    return Outcome(problem, source, destination, host);
+    return Outcome(problem, source, QString(), host);
 }
 
-ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host)
+ConvertOutcome PrepareBytes(const QByteArray &source, const QString &sourceName, Picture &picture, ConversionHost &host)
 {
     const Problem problem = RunSteps([&]() -> Problem {
         QBuffer buffer;
         buffer.setData(source);
         buffer.open(QIODevice::ReadOnly);
-        Picture picture;
         Problem problem = ReadAndIndex(buffer, picture, host);
-        if (!problem)
-            problem = Rearrange(picture, host);
-        if (!problem)
-            output = OutputHeaderAndPalette(picture) + picture.pixelIndexData;
-        return problem;
+        return problem ? problem : Rearrange(picture, host);
     });
-    return Outcome(problem, QStringLiteral("<memory>"), QStringLiteral("<memory>"), host);
+    return Outcome(problem, sourceName, QString(), host);
+}
+
+ConvertOutcome WritePicture(const Picture &picture, const QString &destinationPath, ConversionHost &host)
+{
+    const QString destination = destinationPath;
+    return Outcome(WriteOutputBitmap(picture, destination), QString(), destination, host);
+}
+
+QByteArray EncodedPicture(const Picture &picture)
+{
+    return OutputHeaderAndPalette(picture) + picture.pixelIndexData;
+}
+
+ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host)
+{
+    const QString destination = destinationPath;
+    Picture picture;
+    const ConvertOutcome prepared = PrepareFile(sourcePath, picture, host);
+    return prepared == ConvertOutcome::Written ? WritePicture(picture, destination, host) : prepared;
+}
+
+ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host)
+{
+    Picture picture;
+    const ConvertOutcome prepared = PrepareBytes(source, QStringLiteral("<memory>"), picture, host);
+    if (prepared == ConvertOutcome::Written)
+        output = EncodedPicture(picture);
+    return prepared;
 }

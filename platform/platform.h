@@ -8,6 +8,8 @@ namespace platform {
 
 // Whether the standard error stream is an interactive terminal.
 bool StandardErrorIsTerminal();
+// The width of that terminal in columns, or 0 when it cannot be told.
+int StandardErrorColumns();
 
 // The operating system's version as one 32-bit value: the major version in the
 // lowest byte, the minor version in the next, the build number above them.
@@ -17,5 +19,14 @@ quint32 SystemVersionValue();
 // A write past the process's file-size limit then fails like a write to a full
 // disk, and is reported and cleaned up as one, instead of ending the program.
 void IgnoreFileSizeSignal();
+
+// Ctrl+C: the first one asks the program to stop at its next safe point, a
+// second one ends it at once. An interrupt that was ignored when the program
+// started (a background job of a script) stays ignored.
+void CatchInterrupt();
+bool InterruptRequested();
+// Ends the program as an interrupted program ends, so that a shell running it
+// in a loop stops as well and reports status 130.
+[[noreturn]] void EndAsInterrupted();
 
 } // namespace platform

@@ -32,8 +32,8 @@ bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> part
 #else
 
 #include "filecalls.h"
+#include "nativepath.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -169,7 +169,7 @@ bool SyncFolder(const QByteArray &folder)
 bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> parts)
 {
     Target target;
-    if (!FindTarget(QFile::encodeName(path), target))
+    if (!FindTarget(NativePath(path), target))
         return false;
     QByteArray temporary;
     const int fd = CreateTemporary(target, temporary);

@@ -1,4 +1,6 @@
 // The command-line front end, run as a separate process the way a user runs it.
+#include "convertfile.h"
+#include "fakehost.h"
 #include "testbmp.h"
 
 #include <QDir>
@@ -6,6 +8,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -25,11 +30,13 @@ class TestCli : public QObject
 private:
     QTemporaryDir dir_;
 
-    Run run(const QStringList &arguments)
+    Run run(const QStringList &arguments, const QByteArray &input = {}, const QString &program = QStringLiteral(CLI_PATH))
     {
         QProcess process;
         process.setWorkingDirectory(dir_.path());
-        process.start(QStringLiteral(CLI_PATH), arguments);
+        process.start(program, arguments);
+        process.write(input);
+        process.closeWriteChannel();
         if (!process.waitForFinished(60000))
             return {};
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -68,6 +75,15 @@ private slots:
                                        << QByteArray("none, dos or boot");
         QTest::newRow("--dest without value") << QStringList{QStringLiteral("src/good.bmp"), QStringLiteral("--dest")}
                                               << QByteArray("dest");
+        QTest::newRow("--output with --dest") << QStringList{"-o", "out/x.bmp", "--dest", "out", "src/good.bmp"}
+                                              << QByteArray("one at a time");
+        QTest::newRow("--check with --dest") << QStringList{"--check", "--dest", "out", "src/good.bmp"}
+                                             << QByteArray("one at a time");
+        QTest::newRow("two FILEs, --output") << QStringList{"-o", "out/x.bmp", "src/good.bmp", "src/bad.bmp"}
+                                             << QByteArray("exactly one FILE");
+        QTest::newRow("two FILEs, --dest -") << QStringList{"--dest", "-", "src/good.bmp", "src/bad.bmp"}
+                                             << QByteArray("exactly one FILE");
+        QTest::newRow("standard input into DIR") << QStringList{"--dest", "out", "-"} << QByteArray("Standard input");
     }
     void usageErrors()
     {
@@ -84,6 +100,10 @@ private slots:
     {
         const Run help = run({QStringLiteral("--help")});
         QCOMPARE(help.exitCode, 0);
+        // The usage names the program, not the path it was started from, and
+        // says that a destination (or --check) is required.
+        QVERIFY2(help.out.startsWith("Usage: bmp24to8-cli [options] --dest DIR FILE...\n"), help.out.constData());
+        QVERIFY(help.out.contains("One of --dest, --output and\n--check is required."));
         for (const char *word : {"--no-four-bit", "--placement", "--dest", "FILE"})
             QVERIFY2(help.out.contains(word), word);
         // The manual page names every option that --help lists.
@@ -173,6 +193,96 @@ private slots:
                  QStringLiteral("Too many different colors at 8. row and 17. column of many colours.bmp Lossless conversion not possible.\n"));
         QCOMPARE(QDir(path(QStringLiteral("out3"))).entryList(QDir::Files),
                  (QStringList{QStringLiteral("-first one.bmp"), QStringLiteral("žluťoučký.bmp")}));
+    }
+
+    void streamsOutputAndCheck_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("input");         // a file sent to standard input
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");        // "<good>": the converted good.bmp
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("pipe to standard output") << QStringList{"--dest", "-", "-"} << "src/good.bmp" << 0
+                                                 << QByteArray("<good>") << QByteArray();
+        QTest::newRow("file to standard output") << QStringList{"--dest", "-", "src/good.bmp"} << "" << 0
+                                                 << QByteArray("<good>") << QByteArray();
+        QTest::newRow("refused: nothing on standard output") << QStringList{"--dest", "-", "src/bad.bmp"} << "" << 1
+                                                             << QByteArray() << QByteArray("File Not BMP - src/bad.bmp\n");
+        QTest::newRow("refused from standard input") << QStringList{"--dest", "-", "-"} << "src/bad.bmp" << 1
+                                                     << QByteArray() << QByteArray("File Not BMP - -\n");
+        QTest::newRow("--output") << QStringList{"-o", "out/output.bmp", "src/good.bmp"} << "" << 0 << QByteArray()
+                                  << QByteArray();
+        QTest::newRow("--check") << QStringList{"--check", "src/good.bmp", "src/bad.bmp", "src/black.bmp"} << "" << 1
+                                 << QByteArray("src/good.bmp: 3 colours, 4-bit\n")
+                                 << QByteArray("File Not BMP - src/bad.bmp\nTry different optimization - src/black.bmp\n");
+        QTest::newRow("--check, 8-bit, standard input") << QStringList{"--check", "--no-four-bit", "-"} << "src/good.bmp" << 0
+                                                        << QByteArray("-: 3 colours, 8-bit\n") << QByteArray();
+    }
+    void streamsOutputAndCheck()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, input);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QVERIFY(WriteFileBytes(path(QStringLiteral("src/black.bmp")), MakeSource({.width = 4, .height = 4})));
+        QDir(path(QStringLiteral("out"))).removeRecursively();
+        QDir(dir_.path()).mkdir(QStringLiteral("out"));
+        FakeHost defaults;
+        defaults.check1 = 1;
+        defaults.option1 = false;
+        QByteArray good;
+        QCOMPARE(ConvertBytes(ReadFileBytes(path(QStringLiteral("src/good.bmp"))), good, defaults), ConvertOutcome::Written);
+
+        const Run result = run(arguments, input.isEmpty() ? QByteArray() : ReadFileBytes(path(input)));
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.err, err);
+        QCOMPARE(result.out, out == "<good>" ? good : out);
+        const QStringList written = QDir(path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(written, arguments.contains(QStringLiteral("-o")) ? QStringList{QStringLiteral("output.bmp")} : QStringList());
+        if (!written.isEmpty())
+            QCOMPARE(ReadFileBytes(path(QStringLiteral("out/output.bmp"))), good);
+    }
+
+    // Two FILEs of one run never write the same file: the first is converted,
+    // the later ones are refused before anything is converted.
+    void duplicateDestinations()
+    {
+        QDir(path(QStringLiteral("dup"))).removeRecursively();
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("dup/a")) && QDir(dir_.path()).mkpath(QStringLiteral("dup/b")));
+        QDir(dir_.path()).mkpath(QStringLiteral("dup/out"));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("dup/a/x.bmp")), MakeSource({.width = 1, .height = 1})));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("dup/b/x.bmp")), MakeSource({.width = 2, .height = 2})));
+        const Run result = run({"--no-four-bit", "--placement", "none", "--dest", "dup/out", "dup/a/x.bmp", "dup/b/x.bmp", "dup/a/../a/x.bmp"});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, QByteArray("Duplicate destination - dup/out/x.bmp\nDuplicate destination - dup/out/x.bmp\n"));
+        QCOMPARE(QDir(path(QStringLiteral("dup/out"))).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x.bmp")});
+        QCOMPARE(ReadFileBytes(path(QStringLiteral("dup/out/x.bmp"))).size(), 1078 + 4);   // the 1 x 1 picture
+    }
+
+    // Names are bytes: one in Latin-1 is converted under the same bytes, and a
+    // message names it with the bytes that were typed.
+    void namesThatAreNotUtf8()
+    {
+        QDir(dir_.path()).mkpath(QStringLiteral("latin"));
+        const QByteArray folder = QFile::encodeName(path(QStringLiteral("latin")));
+        const QByteArray name = "caf\xe9.bmp";
+        QFile source;
+        const int fd = ::open((folder + "/" + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0 && source.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        source.write(MakeSource({.width = 2, .height = 2}));
+        source.close();
+        // The shell hands the program the raw bytes, as a terminal would.
+        const Run result = run({QStringLiteral("-c"), QStringLiteral("cd latin && exec \"$0\" --placement dos --dest . "
+                                                                     "\"$(printf 'caf\\351.bmp')\" \"$(printf 'gon\\351.bmp')\""),
+                                QStringLiteral(CLI_PATH)},
+                               {}, QStringLiteral("/bin/sh"));
+        QCOMPARE(result.err, QByteArray("Cannot open file - gon\xe9.bmp\n"));
+        QCOMPARE(result.exitCode, 1);
+        struct stat status;
+        QCOMPARE(::stat((folder + "/" + name).constData(), &status), 0);
+        QCOMPARE(status.st_size, 118 + 8);   // replaced by its 4-bit form under the same name
+        QCOMPARE(::unlink((folder + "/" + name).constData()), 0);   // Qt could not remove it
     }
 
     void unwritableDestinationNamesTheDestination()

@@ -1,0 +1,32 @@
+// File names as the operating system stores them.
+//
+// On Unix-like systems a file name is a string of bytes that need not be valid
+// UTF-8: names from old archives are often Latin-1 ("caf\xe9.bmp"). Qt decodes
+// such bytes into replacement characters, after which the file cannot be found
+// again. Here every byte that is not part of valid UTF-8 is carried in the
+// QString as a lone low surrogate, U+DC80 to U+DCFF, and turned back into the
+// same byte on the way out, so any name the file system accepts survives the
+// trip. Elsewhere these are Qt's own conversions.
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+class QFile;
+
+namespace platform {
+
+QString PathFromNative(QByteArrayView bytes);
+QByteArray NativePath(const QString &path);
+
+// The program's arguments, decoded as file names are.
+QStringList CommandLineArguments(int argc, char **argv);
+
+// Opens a regular file for unbuffered reading. Anything else (a folder, a
+// pipe, a device) is refused without waiting for it.
+bool OpenRegularFileForReading(const QString &path, QFile &file);
+
+// Whether the path names a folder (following links).
+bool IsFolder(const QString &path);
+
+} // namespace platform
