@@ -8,18 +8,56 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstring>
+
+namespace {
+
+void describe(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(appinfo::Title());
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// --help and --version only print text, so they are answered before anything
+// needs a display.
+bool asksOnlyForText(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"-h", "-?", "--help", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("bmp24to8"));
+    QCoreApplication::setApplicationVersion(appinfo::Version());
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (asksOnlyForText(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        nameApplication();
+        QCommandLineParser parser;
+        describe(parser);
+        parser.process(app);   // prints the text and ends the program
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("bmp24to8"));
-    QApplication::setApplicationVersion(appinfo::Version());
+    nameApplication();
     QGuiApplication::setDesktopFileName(appinfo::DesktopId());
     QApplication::setWindowIcon(MainWindowIcon());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(appinfo::Title());
-    parser.addHelpOption();
-    parser.addVersionOption();
+    describe(parser);
     parser.process(app);
 
     platform::IgnoreFileSizeSignal();

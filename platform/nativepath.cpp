@@ -1,11 +1,13 @@
 #include "nativepath.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #ifndef _WIN32
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +42,22 @@ bool OpenRegularFileForReading(const QString &path, QFile &file)
 bool IsFolder(const QString &path)
 {
     return QFileInfo(path).isDir();
+}
+
+bool IsReadableFolder(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+QStringList FolderEntries(const QString &folder, EntryKind kind)
+{
+    return QDir(folder).entryList(kind == EntryKind::Files ? QDir::Files : QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+QString DisplayName(const QString &path)
+{
+    return path;
 }
 
 #else
@@ -158,6 +176,45 @@ bool IsFolder(const QString &path)
 {
     struct stat status;
     return stat(NativePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool IsReadableFolder(const QString &path)
+{
+    return IsFolder(path) && access(NativePath(path).constData(), R_OK | X_OK) == 0;
+}
+
+QStringList FolderEntries(const QString &folder, EntryKind kind)
+{
+    QStringList names;
+    const int folderFd = ::open(NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return names;
+    DIR *entries = fdopendir(folderFd);
+    if (!entries) {
+        ::close(folderFd);
+        return names;
+    }
+    while (const dirent *entry = readdir(entries)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        struct stat status;
+        if (fstatat(folderFd, entry->d_name, &status, 0) != 0)
+            continue;   // a dangling link, or gone already
+        if (kind == EntryKind::Files ? S_ISREG(status.st_mode) : S_ISDIR(status.st_mode))
+            names << PathFromNative(entry->d_name);
+    }
+    closedir(entries);
+    return names;
+}
+
+QString DisplayName(const QString &path)
+{
+    QString shown = path;
+    for (QChar &unit : shown) {
+        if (unit.unicode() >= kEscapeBase + 0x80 && unit.unicode() <= kEscapeBase + 0xFF)
+            unit = QChar::ReplacementCharacter;
+    }
+    return shown;
 }
 
 #endif

@@ -28,5 +28,17 @@ bool OpenRegularFileForReading(const QString &path, QFile &file);
 
 // Whether the path names a folder (following links).
 bool IsFolder(const QString &path);
+// Whether it names a folder whose entries can be listed and opened.
+bool IsReadableFolder(const QString &path);
+
+// The names in a folder that are not hidden (no leading dot): the regular
+// files, or the subfolders (links followed), unsorted. Empty when the folder
+// cannot be read.
+enum class EntryKind { Files, Folders };
+QStringList FolderEntries(const QString &folder, EntryKind kind);
+
+// The name as it can be shown: each byte that was not valid UTF-8 appears as
+// the replacement character.
+QString DisplayName(const QString &path);
 
 } // namespace platform

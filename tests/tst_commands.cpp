@@ -17,6 +17,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 SampleSource picture(int seed, int colours = 12, int height = 6)
@@ -78,9 +82,11 @@ private:
 
     void click(const char *button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
 
+    static constexpr const char *kLocked[] = {"Drive1", "Drive2", "Dir1", "Dir2", "Text1", "File1", "Command1", "Command2", "Check1"};
+
     bool controlsEnabled() const
     {
-        for (const char *name : {"Drive1", "Drive2", "Dir1", "Dir2", "Text1", "File1", "Command1", "Command2", "Check1"})
+        for (const char *name : kLocked)
             if (!control<QWidget>(name)->isEnabled())
                 return false;
         return true;
@@ -167,15 +173,24 @@ private slots:
         openForm();
         form_->AppendError(QStringLiteral("from before"));
 
-        QList<bool> enabledDuringRun;
+        // Each of the nine controls, one by one, at every moment the window
+        // handles events during the run.
+        int samples = 0;
+        QStringList enabledDuringRun;
         QTimer sampler;
-        connect(&sampler, &QTimer::timeout, this, [&] { enabledDuringRun << controlsEnabled(); });
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            ++samples;
+            for (const char *name : kLocked) {
+                if (control<QWidget>(name)->isEnabled() && !enabledDuringRun.contains(QLatin1String(name)))
+                    enabledDuringRun << QLatin1String(name);
+            }
+        });
         sampler.start(0);
         click("Command2");
         sampler.stop();
 
-        QVERIFY(!enabledDuringRun.isEmpty());
-        QVERIFY(!enabledDuringRun.contains(true));
+        QVERIFY(samples > 0);
+        QCOMPARE(enabledDuringRun, QStringList());
         QVERIFY(controlsEnabled());
         QCOMPARE(control<QLineEdit>("Text3")->text(), QStringLiteral("4 of 4 files"));
         QCOMPARE(beeps_, 1);
@@ -234,6 +249,107 @@ private slots:
                  (QStringList{QStringLiteral("f1.bmp"), QStringLiteral("f2.bmp"), QStringLiteral("f3.bmp")}));
         QCOMPARE(errorText(), QString());
         QCOMPARE(beeps_, 1);
+    }
+
+    void refusedFilesLeaveTheWindowResponsive_data()
+    {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("Abort") << false;
+        QTest::newRow("closing the window") << true;
+    }
+    // A batch of files that are all refused at once still lets the window
+    // handle Abort and closing between them.
+    void refusedFilesLeaveTheWindowResponsive()
+    {
+        QFETCH(bool, close);
+        for (int i = 1; i <= 10; ++i)
+            addSource(QStringLiteral("bad%1.bmp").arg(i, 2, 10, QLatin1Char('0')), "not a picture");
+        openForm();
+        form_->show();
+        bool acted = false;
+        connect(control<QLineEdit>("Text3"), &QLineEdit::textChanged, form_.get(), [&, this] {
+            if (!acted) {
+                acted = true;
+                QTimer::singleShot(0, form_.get(), [&, this] { close ? (void)form_->close() : click("Command3"); });
+            }
+        });
+        if (close) {
+            QTimer::singleShot(0, form_.get(), [this] { click("Command2"); });
+            QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+        } else {
+            click("Command2");
+            QVERIFY(controlsEnabled());
+        }
+        QCOMPARE(control<QLineEdit>("Text3")->text(), QStringLiteral("1 of 10 files"));
+        QCOMPARE(errorText().count(QStringLiteral("File Not BMP")), close ? 0 : 1);
+    }
+
+    void everyCommandStartsWithAbortCleared_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::newRow("Process a single file") << QByteArray("Command1");
+        QTest::newRow("Convert ALL files") << QByteArray("Command2");
+    }
+    void everyCommandStartsWithAbortCleared()
+    {
+        QFETCH(QByteArray, button);
+        for (int i = 1; i <= 3; ++i)
+            addSource(QStringLiteral("f%1.bmp").arg(i), MakeSource(picture(i)));
+        openForm();
+        duringFileAfter(QStringLiteral("1 of 3 files"), [this] { click("Command3"); });
+        click("Command2");
+        QCOMPARE(QDir(dst()).entryList(QDir::Files).size(), 1);
+        control<FileList>("File1")->setCurrentRow(2);
+        click(button.constData());
+        QCOMPARE(errorText(), QString());
+        QVERIFY(QFile::exists(dst(QStringLiteral("f3.bmp"))));
+    }
+
+    // Reload keeps the highlighted file; when the shown folder is gone, the
+    // lists move to the nearest folder that still exists.
+    void reloadKeepsTheHighlightOrFallsBack()
+    {
+        QVERIFY(QDir(src()).mkpath(QStringLiteral("deep/er")));
+        for (const char *name : {"a.bmp", "b.bmp", "c.bmp"})
+            addSource(QLatin1String(name), MakeSource(picture(1)));
+        openForm();
+        auto *files = control<FileList>("File1");
+        files->setCurrentRow(1);
+        addSource(QStringLiteral("0first.bmp"), MakeSource(picture(1)));
+        click("Command4");
+        QCOMPARE(files->listCount(), 4);
+        QCOMPARE(files->list(files->listIndex()), QStringLiteral("b.bmp"));
+
+        QVERIFY(control<FolderList>("Dir1")->setPath(src(QStringLiteral("deep/er"))));
+        QVERIFY(QDir(src(QStringLiteral("deep"))).removeRecursively());
+        click("Command4");
+        QCOMPARE(control<FolderList>("Dir1")->path(), QDir::toNativeSeparators(dir_->filePath(QStringLiteral("src"))));
+        QCOMPARE(files->listCount(), 4);
+    }
+
+    // A name that is not valid UTF-8 (Latin-1 from an old archive) is listed
+    // and converted under the same bytes.
+    void namesThatAreNotUtf8()
+    {
+        const QByteArray name = QFile::encodeName(src()) + "/caf\xe9.bmp";
+        QFile file;
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        file.write(MakeSource(picture(5)));
+        file.close();
+        addSource(QStringLiteral("plain.bmp"), MakeSource(picture(6)));
+        openForm();
+        QCOMPARE(control<FileList>("File1")->listCount(), 2);
+        click("Command2");
+        QCOMPARE(errorText(), QString());
+        QCOMPARE(control<QLineEdit>("Text3")->text(), QStringLiteral("2 of 2 files"));
+        const QByteArray output = QFile::encodeName(dst()) + "/caf\xe9.bmp";
+        struct stat status;
+        QCOMPARE(::stat(output.constData(), &status), 0);
+        QCOMPARE(qint64(status.st_size), qint64(expectedOutput(MakeSource(picture(5))).size()));
+        ::unlink(output.constData());   // Qt's own removal cannot name them
+        ::unlink(name.constData());
     }
 
     void sourceFolderAsDestination()

@@ -152,6 +152,52 @@ private slots:
         QCOMPARE(order, expected);
     }
 
+    // Choosing the drive that is already chosen leaves the folders as they are.
+    void sameDriveChosenAgain()
+    {
+        QVERIFY(control<QPushButton>("Check2")->isCheckable());
+        QTest::mouseClick(control<QPushButton>("Check2"), Qt::LeftButton);   // Dir2 follows Dir1
+        auto *source = control<FolderList>("Dir1");
+        QVERIFY(source->setPath(sub("pictures")));
+        auto *drive = control<QComboBox>("Drive1");
+        emit drive->activated(drive->currentIndex());   // what a click on the open list sends
+        QCOMPARE(source->path(), sub("pictures"));
+        QCOMPARE(control<FolderList>("Dir2")->path(), sub("pictures"));
+        QCOMPARE(entries(control<FileList>("File1")), QStringList{QStringLiteral("p.bmp")});
+    }
+
+    void tabEntersThePlacementAtTheSelectedOption_data()
+    {
+        QTest::addColumn<QByteArray>("selected");
+        for (const char *option : {"Option1", "Option2", "Option3"})
+            QTest::newRow(option) << QByteArray(option);
+    }
+    // As in any radio group: Tab and Shift+Tab enter and leave it at the
+    // selected option, the arrow keys move the selection.
+    void tabEntersThePlacementAtTheSelectedOption()
+    {
+        QFETCH(QByteArray, selected);
+        form_->show();
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        control<QRadioButton>(selected.constData())->setChecked(true);
+        control<QWidget>("Command4")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(selected));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check2"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(selected));
+        QVERIFY(control<QRadioButton>(selected.constData())->isChecked());   // Tab alone never changes it
+
+        QTest::keyClick(QApplication::focusWidget(), selected == "Option3" ? Qt::Key_Up : Qt::Key_Down);
+        const QString moved = QApplication::focusWidget()->objectName();
+        QVERIFY(moved != QString::fromLatin1(selected) && control<QRadioButton>(qPrintable(moved))->isChecked());
+        control<QWidget>("Command4")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), moved);
+    }
+
     void accelerators()
     {
         form_->show();

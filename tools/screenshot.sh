@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Runs the program under Xvfb on a folder of sample pictures, converts them all
 # by clicking as a user would, checks the outputs, and saves a screenshot of
-# the window after the run as docs/main-window.png.
+# the window after the run as docs/main-window.png. A compositor runs, so the
+# window's opacity shows: before any input the window must already be opaque.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-for tool in xdotool Xvfb import; do
-    command -v "$tool" >/dev/null || { apt-get install -y -q --no-install-recommends xdotool xvfb imagemagick >/dev/null; break; }
+for tool in xdotool Xvfb import xcompmgr; do
+    command -v "$tool" >/dev/null || { apt-get install -y -q --no-install-recommends xdotool xvfb imagemagick xcompmgr >/dev/null; break; }
 done
 
 work="$(mktemp -d)"
-trap 'kill $app $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $app $compositor $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/demo/in" "$work/demo/out"
 cd "$work/demo/in"
 convert -size 120x80 xc:'#203060' -fill '#f0c020' -draw 'circle 60,40 60,15' -type TrueColor BMP3:logo.bmp
@@ -22,15 +23,22 @@ echo "not a picture" > notes.bmp
 convert -size 32x32 xc:gray -type Palette BMP3:already_8bit.bmp
 
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 & xvfb=$!
+Xvfb "$display" -screen 0 1024x768x24 -br >/dev/null 2>&1 & xvfb=$!
 sleep 1
 export DISPLAY=$display
+xcompmgr >/dev/null 2>&1 & compositor=$!
 cd "$work/demo"
 "$build/app/bmp24to8" 2>/dev/null & app=$!
 sleep 2
 main=$(xdotool search --name '^Picture converter 24 to 8 bit BMP$' | head -n 1)
 eval "$(xdotool getwindowgeometry --shell "$main")"
 wx=$X; wy=$Y
+# No input has been sent yet: the faded-in window must already hide the
+# compositor's grey background (about 0.5) as an opaque window does (about 0.9).
+import -window root "$work/start.png"
+brightness=$(convert "$work/start.png" -crop 352x381+${wx}+${wy} +repage -colorspace gray -format '%[fx:mean]' info:)
+echo "window brightness before any input: $brightness (0.5 = invisible)"
+awk -v b="$brightness" 'BEGIN { exit !(b > 0.8) }' || { echo "the window did not fade in without input" >&2; exit 1; }
 # Folder lists: rows for /, tmp, the work folder, demo, then its subfolders in and out.
 depth=$(($(tr -cd / <<<"$work/demo" | wc -c) + 1))
 row() { echo $((wy + 32 + 11 + 18 * $1)); }

@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     fonts-liberation2 fonts-dejavu-core
-    xvfb xauth x11-apps imagemagick
+    xvfb xauth x11-apps x11-utils xcompmgr imagemagick
     clang libclang-rt-14-dev
     appstream desktop-file-utils dpkg-dev
 )

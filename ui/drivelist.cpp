@@ -56,7 +56,12 @@ DriveList::DriveList(QWidget *parent) : QComboBox(parent)
 {
     refresh();
     setDriveOf(QDir::currentPath());
-    connect(this, &QComboBox::activated, this, [this] { emit driveChanged(drive()); });
+    connect(this, &QComboBox::activated, this, [this] {
+        if (currentData().toString() == shownRoot_)
+            return;
+        shownRoot_ = currentData().toString();
+        emit driveChanged(drive());
+    });
 }
 
 QString DriveList::drive() const
@@ -75,6 +80,7 @@ bool DriveList::setDriveOf(const QString &folder)
     if (index < 0)
         return false;
     setCurrentIndex(index);
+    shownRoot_ = root;
     return true;
 }
 

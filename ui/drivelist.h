@@ -20,6 +20,9 @@ public:
     void refresh();
 
 signals:
-    // The user chose another drive.
+    // The user chose another drive; choosing the one already shown changes nothing.
     void driveChanged(const QString &drive);
+
+private:
+    QString shownRoot_;   // the drive the folders were last told of
 };

@@ -1,5 +1,6 @@
 #include "fade.h"
 
+#include "displayflush.h"
 #include "platform.h"
 
 #include <QGuiApplication>
@@ -52,6 +53,8 @@ quint32 CurrentVersionValue()
 void ApplyWindowOpacity(QWidget *window, int alpha)
 {
     window->setWindowOpacity(alpha / 255.0);
+    // Each step must reach the screen at its tick, not at the next input.
+    FlushDisplay();
 }
 
 void MakeTrans::Load()

@@ -1,7 +1,17 @@
 #include "filelist.h"
 
+#include "nativepath.h"
+
 #include <QDir>
-#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kNameRole = Qt::UserRole;   // the name as the file system stores it
+
+} // namespace
 
 FileList::FileList(QWidget *parent) : QListWidget(parent)
 {
@@ -41,34 +51,44 @@ int FileList::listIndex() const
 QString FileList::list(int index) const
 {
     const QListWidgetItem *entry = item(index);
-    return entry ? entry->text() : QString();
+    return entry ? entry->data(kNameRole).toString() : QString();
 }
 
 bool FileList::fill(const QString &folder, const QString &keepHighlighted)
 {
-    const QFileInfo info(folder);
-    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+    if (!platform::IsReadableFolder(folder))
         return false;
-    QStringList masks;
+    QList<QRegularExpression> masks;
     for (const QString &mask : pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         if (!mask.trimmed().isEmpty())
-            masks << mask.trimmed();
+            masks << QRegularExpression(QRegularExpression::wildcardToRegularExpression(mask.trimmed()),
+                                        QRegularExpression::CaseInsensitiveOption);
     }
-    QDir dir(folder);
-    dir.setNameFilters(masks);   // an empty pattern lists every file
-    dir.setFilter(QDir::Files);
-    dir.setSorting(QDir::Name | QDir::IgnoreCase);
-    const QStringList names = dir.entryList();
+    // Listed by name as the file system stores it, so that a name that is not
+    // valid UTF-8 is listed, shown and converted like any other.
+    QStringList names;
+    for (const QString &name : platform::FolderEntries(folder, platform::EntryKind::Files)) {
+        // Matched as shown: a pattern cannot take the bytes that are not UTF-8.
+        const QString shown = platform::DisplayName(name);
+        const bool matches = masks.isEmpty()   // an empty pattern lists every file
+            || std::any_of(masks.cbegin(), masks.cend(), [&](const QRegularExpression &mask) { return mask.match(shown).hasMatch(); });
+        if (matches)
+            names << name;
+    }
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
 
     clear();
-    addItems(names);
-    path_ = dir.absolutePath();
-    if (!keepHighlighted.isEmpty()) {
-        const QList<QListWidgetItem *> same = findItems(keepHighlighted, Qt::MatchExactly);
-        if (!same.isEmpty()) {
-            same.first()->setSelected(true);
-            setCurrentItem(same.first());
+    for (const QString &name : names) {
+        auto *entry = new QListWidgetItem(platform::DisplayName(name), this);
+        entry->setData(kNameRole, name);
+        if (name == keepHighlighted) {
+            entry->setSelected(true);
+            setCurrentItem(entry);
         }
     }
+    path_ = QDir(folder).absolutePath();
     return true;
 }

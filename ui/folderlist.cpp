@@ -1,10 +1,14 @@
 #include "folderlist.h"
 
+#include "nativepath.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,8 +32,13 @@ public:
 
 bool isReadableFolder(const QString &folder)
 {
-    const QFileInfo info(folder);
-    return info.isDir() && info.isReadable() && info.isExecutable();
+    return platform::IsReadableFolder(folder);
+}
+
+// The folder above, worked out from the path alone; a root is its own parent.
+QString parentOf(const QString &folder)
+{
+    return QFileInfo(folder).absolutePath();
 }
 
 } // namespace
@@ -60,8 +69,8 @@ void FolderList::refresh()
 {
     // The current folder may have gone; fall back to the nearest existing ancestor.
     QString folder = path_;
-    while (!isReadableFolder(folder) && !QDir(folder).isRoot() && !folder.isEmpty())
-        folder = QFileInfo(folder).absolutePath();
+    while (!isReadableFolder(folder) && parentOf(folder) != folder && !folder.isEmpty())
+        folder = parentOf(folder);
     if (folder == path_)
         list(folder);
     else
@@ -88,13 +97,16 @@ bool FolderList::list(const QString &folder)
     if (!isReadableFolder(folder))
         return false;
     const QString absolute = QDir(folder).absolutePath();
-    const QStringList subfolders = QDir(absolute).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QStringList subfolders = platform::FolderEntries(absolute, platform::EntryKind::Folders);
+    std::sort(subfolders.begin(), subfolders.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
 
     // The chain of ancestors, root first.
     QStringList chain;
-    for (QDir dir(absolute);; ) {
-        chain.prepend(dir.absolutePath());
-        if (dir.isRoot() || !dir.cdUp())
+    for (QString ancestor = absolute;; ancestor = parentOf(ancestor)) {
+        chain.prepend(ancestor);
+        if (parentOf(ancestor) == ancestor)
             break;
     }
 
@@ -105,12 +117,12 @@ bool FolderList::list(const QString &folder)
     for (qsizetype level = 0; level < chain.size(); ++level) {
         const QString &ancestor = chain.at(level);
         const QString name = level == 0 ? QDir::toNativeSeparators(ancestor) : QFileInfo(ancestor).fileName();
-        auto *item = new QListWidgetItem(open, name, this);
+        auto *item = new QListWidgetItem(open, platform::DisplayName(name), this);
         item->setData(kFolderRole, ancestor);
         item->setData(kLevelRole, int(level));
     }
     for (const QString &name : subfolders) {
-        auto *item = new QListWidgetItem(closed, name, this);
+        auto *item = new QListWidgetItem(closed, platform::DisplayName(name), this);
         item->setData(kFolderRole, QDir(absolute).filePath(name));
         item->setData(kLevelRole, int(chain.size()));
     }

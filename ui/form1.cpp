@@ -117,6 +117,14 @@ void Form1::createControls()
     for (QRadioButton *option : {Option1, Option2, Option3})
         placement->addButton(option);
     Option3->setChecked(true);
+    // Tab enters the group at the selected option and leaves it from there;
+    // the arrow keys move between the options.
+    const auto onlySelectedTakesTab = [placement] {
+        for (QAbstractButton *option : placement->buttons())
+            option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    onlySelectedTakesTab();
+    connect(placement, &QButtonGroup::buttonToggled, this, onlySelectedTakesTab);
 
     Command4 = place(new QPushButton(QStringLiteral("&Reload"), this), "Command4", TwipsRect(1920, 2415, 615, 285));
     Command4->setFont(dialogFont("MS Serif", 6.75));

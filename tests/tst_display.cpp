@@ -1,0 +1,132 @@
+// The real program on a real X server (Xvfb, started here): the fade-in must
+// reach the display by itself, with no input at all, and --help and --version
+// must answer where there is no display.
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <algorithm>
+
+class TestDisplay : public QObject
+{
+    Q_OBJECT
+
+private:
+    QProcess xvfb_;
+    QString display_;
+
+    static QString run(const QString &program, const QStringList &arguments, const QString &display)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        process.waitForFinished(10000);
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        for (const char *tool : {"Xvfb", "xwininfo", "xprop"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed (tools/setup.sh installs it)").arg(QLatin1String(tool))));
+        }
+        // Xvfb picks a free display itself and names it on standard output.
+        xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                             QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                                             QStringLiteral("tcp")});
+        QVERIFY(xvfb_.waitForStarted());
+        while (!xvfb_.canReadLine() && xvfb_.waitForReadyRead(10000)) {
+        }
+        const QString number = QString::fromLatin1(xvfb_.readLine()).trimmed();
+        QVERIFY2(!number.isEmpty(), "Xvfb did not start");
+        display_ = QLatin1Char(':') + number;
+    }
+
+    void cleanupTestCase()
+    {
+        xvfb_.terminate();
+        xvfb_.waitForFinished(5000);
+    }
+
+    // Nobody touches the mouse or the keyboard: the window's opacity must rise
+    // step by step and end opaque (or with the property removed).
+    void fadeInReachesTheDisplayWithoutInput()
+    {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display_);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(QDir::tempPath());
+        program.start(QStringLiteral(APP_PATH), {});
+        QVERIFY(program.waitForStarted());
+
+        static const QRegularExpression windowLine(QStringLiteral(R"((0x[0-9a-f]+) "Picture converter 24 to 8 bit BMP")"));
+        QString window;
+        for (int attempt = 0; attempt < 1000 && window.isEmpty(); ++attempt)
+            window = windowLine.match(run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}, display_))
+                         .captured(1);
+        QVERIFY2(!window.isEmpty(), "the window never appeared");
+
+        // Every change of the property, as the X server has it, for two seconds.
+        QProcess spy;
+        QProcessEnvironment spyEnvironment = QProcessEnvironment::systemEnvironment();
+        spyEnvironment.insert(QStringLiteral("DISPLAY"), display_);
+        spy.setProcessEnvironment(spyEnvironment);
+        spy.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("-spy"), QStringLiteral("_NET_WM_WINDOW_OPACITY")});
+        QVERIFY(spy.waitForStarted());
+        QTest::qWait(2000);
+        spy.kill();
+        spy.waitForFinished();
+        program.kill();
+        program.waitForFinished();
+
+        QList<quint64> values;
+        bool removed = false;
+        static const QRegularExpression value(QStringLiteral(R"(= (\d+))"));
+        const QByteArray changes = spy.readAllStandardOutput();
+        for (const QByteArray &line : changes.split('\n')) {
+            if (line.contains("not found"))
+                removed = true;
+            else if (const QRegularExpressionMatch match = value.match(QString::fromLatin1(line)); match.hasMatch())
+                values << match.captured(1).toULongLong();
+        }
+        const QString seen = QStringLiteral("seen: %1").arg(QString::fromLatin1(changes));
+        QVERIFY2(removed || (!values.isEmpty() && values.last() == 0xFFFFFFFFu), qPrintable(seen));
+        QVERIFY2(std::is_sorted(values.cbegin(), values.cend()), "the opacity went down");
+        const auto partial = std::count_if(values.cbegin(), values.cend(), [](quint64 v) { return v > 0 && v < 0xFFFFFFFFu; });
+        QVERIFY2(partial >= 2, qPrintable(QStringLiteral("only %1 steps between invisible and opaque").arg(partial)));
+    }
+
+    void textWithoutADisplay_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("--version") << QStringLiteral("--version") << QStringLiteral("bmp24to8 " BMP24TO8_VERSION);
+        QTest::newRow("--help") << QStringLiteral("--help") << QStringLiteral("--version");
+    }
+    void textWithoutADisplay()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, answer);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(APP_PATH), {option});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(answer));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDisplay)
+#include "tst_display.moc"
