@@ -3,11 +3,13 @@
 #include "fatalstop.h"
 #include "form1.h"
 #include "icons.h"
+#include "nativepath.h"
 #include "platform.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -17,6 +19,9 @@ void describe(QCommandLineParser &parser)
     parser.setApplicationDescription(appinfo::Title());
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("PATH"),
+                                 QStringLiteral("A picture to highlight in its folder, or a folder to open."),
+                                 QStringLiteral("[PATH]"));
 }
 
 // --help and --version only print text, so they are answered before anything
@@ -58,11 +63,18 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     describe(parser);
-    parser.process(app);
+    // File names as the file system stores them, whatever their encoding.
+    parser.process(platform::CommandLineArguments(argc, argv));
 
     platform::IgnoreFileSizeSignal();
     SetCodecFatalHandler(ShowFatalStop);
     // The window shows itself, fading in, from its own timer.
     Form1 window;
+    // "Open with" from a file manager passes a picture; of several, the first counts.
+    const QStringList paths = parser.positionalArguments();
+    if (!paths.isEmpty() && !window.startAt(paths.first())) {
+        std::fprintf(stderr, "bmp24to8: %s: no such file or folder; starting in the current folder\n",
+                     platform::NativePath(paths.first()).constData());
+    }
     return app.exec();
 }

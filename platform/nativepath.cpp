@@ -44,6 +44,11 @@ bool IsFolder(const QString &path)
     return QFileInfo(path).isDir();
 }
 
+bool IsRegularFile(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
 bool IsReadableFolder(const QString &path)
 {
     const QFileInfo info(path);
@@ -176,6 +181,12 @@ bool IsFolder(const QString &path)
 {
     struct stat status;
     return stat(NativePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool IsRegularFile(const QString &path)
+{
+    struct stat status;
+    return stat(NativePath(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 bool IsReadableFolder(const QString &path)

@@ -26,8 +26,9 @@ QStringList CommandLineArguments(int argc, char **argv);
 // pipe, a device) is refused without waiting for it.
 bool OpenRegularFileForReading(const QString &path, QFile &file);
 
-// Whether the path names a folder (following links).
+// Whether the path names a folder, or a regular file (following links).
 bool IsFolder(const QString &path);
+bool IsRegularFile(const QString &path);
 // Whether it names a folder whose entries can be listed and opened.
 bool IsReadableFolder(const QString &path);
 

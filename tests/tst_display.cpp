@@ -103,6 +103,25 @@ private slots:
         QVERIFY2(partial >= 2, qPrintable(QStringLiteral("only %1 steps between invisible and opaque").arg(partial)));
     }
 
+    // A path that does not exist is set aside with a word on standard error,
+    // and the window starts as usual.
+    void missingPathIsReported()
+    {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(APP_PATH), {QStringLiteral("/no/such/picture.bmp"), QStringLiteral("/tmp")});
+        QVERIFY(program.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += program.readAllStandardError()).contains(
+                                     "bmp24to8: /no/such/picture.bmp: no such file or folder; starting in the current folder\n"),
+                                 10000);
+        QCOMPARE(program.state(), QProcess::Running);
+        program.kill();
+        program.waitForFinished();
+    }
+
     void textWithoutADisplay_data()
     {
         QTest::addColumn<QString>("option");

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -196,6 +197,31 @@ private slots:
         control<QWidget>("Command4")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), moved);
+    }
+
+    void startsAtAPathItWasGiven_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");        // empty: nothing changes
+        QTest::addColumn<QString>("highlighted");
+        QTest::newRow("a picture") << "pictures/p.bmp" << "pictures" << "p.bmp";
+        QTest::newRow("a folder") << "pictures/inner" << "pictures/inner" << "";
+        QTest::newRow("missing") << "pictures/gone.bmp" << "" << "";
+    }
+    // "Open with": the picture's folder in the source lists, the picture
+    // highlighted; a folder opens that folder.
+    void startsAtAPathItWasGiven()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QFETCH(QString, highlighted);
+        const QString before = control<FolderList>("Dir1")->path();
+        QCOMPARE(form_->startAt(dir_.filePath(path)), !folder.isEmpty());
+        auto *files = control<FileList>("File1");
+        QCOMPARE(control<FolderList>("Dir1")->path(), folder.isEmpty() ? before : sub(qPrintable(folder)));
+        QCOMPARE(files->path(), control<FolderList>("Dir1")->path());
+        QCOMPARE(files->listIndex() < 0 ? QString() : files->list(files->listIndex()), highlighted);
+        QCOMPARE(control<QComboBox>("Drive1")->currentData().toString(), QStorageInfo(dir_.path()).rootPath());
     }
 
     void accelerators()

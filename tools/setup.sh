@@ -9,7 +9,7 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth x11-apps x11-utils xcompmgr imagemagick
     clang libclang-rt-14-dev
-    appstream desktop-file-utils dpkg-dev
+    appstream desktop-file-utils dpkg-dev lintian
 )
 
 missing=()

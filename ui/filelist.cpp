@@ -42,6 +42,19 @@ void FileList::refresh()
     fill(path_, index >= 0 ? list(index) : QString());
 }
 
+bool FileList::highlight(const QString &name)
+{
+    for (int i = 0; i < count(); ++i) {
+        if (list(i) == name) {
+            item(i)->setSelected(true);
+            setCurrentRow(i);
+            scrollToItem(item(i));
+            return true;
+        }
+    }
+    return false;
+}
+
 int FileList::listIndex() const
 {
     const QList<QListWidgetItem *> selected = selectedItems();
@@ -84,11 +97,9 @@ bool FileList::fill(const QString &folder, const QString &keepHighlighted)
     for (const QString &name : names) {
         auto *entry = new QListWidgetItem(platform::DisplayName(name), this);
         entry->setData(kNameRole, name);
-        if (name == keepHighlighted) {
-            entry->setSelected(true);
-            setCurrentItem(entry);
-        }
     }
+    if (!keepHighlighted.isEmpty())
+        highlight(keepHighlighted);
     path_ = QDir(folder).absolutePath();
     return true;
 }

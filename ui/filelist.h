@@ -19,6 +19,8 @@ public:
     bool setPath(const QString &folder);
     // Reads the folder again, keeping the highlighted name where it still exists.
     void refresh();
+    // Highlights the entry of that name; false when the list has none.
+    bool highlight(const QString &name);
 
     // The highlighted entry, or -1 when none is.
     int listIndex() const;

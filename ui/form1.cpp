@@ -10,11 +10,13 @@
 
 #include "appinfo.h"
 #include "convertfile.h"
+#include "nativepath.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -200,6 +202,21 @@ void Form1::connectHandlers()
 QString Form1::folderPath(const QString &path) const
 {
     return path.endsWith(QDir::separator()) ? path : path + QDir::separator();
+}
+
+bool Form1::startAt(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    const bool isFile = platform::IsRegularFile(absolute);
+    if (!isFile && !platform::IsFolder(absolute))
+        return false;
+    const QString folder = isFile ? QFileInfo(absolute).absolutePath() : absolute;
+    if (!Dir1->setPath(folder))   // the file list and a linked destination follow
+        return false;
+    Drive1->setDriveOf(folder);
+    if (isFile)
+        File1->highlight(QFileInfo(absolute).fileName());
+    return true;
 }
 
 void Form1::processSingleFile()

@@ -62,6 +62,11 @@ public:
     // The error list window while it exists.
     ErrorListWindow *errorList() const { return vypis; }
 
+    // Starts the source side at a path the program was given ("Open with"):
+    // a file's folder with the file highlighted, or a folder. False, changing
+    // nothing, when the path is neither.
+    bool startAt(const QString &path);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
