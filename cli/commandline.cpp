@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <cstdio>
@@ -42,12 +43,11 @@ QString StepText(const QString &engineText)
 class CommandLineHost final : public ConversionHost
 {
 public:
-    CommandLineHost(bool fourBit, const QString &placement, bool showProgress)
+    CommandLineHost(bool fourBit, PalettePlacement placement, bool showProgress)
         : fourBit_(fourBit), placement_(placement), showProgress_(showProgress) {}
 
-    int check1Value() const override { return fourBit_ ? 1 : 0; }
-    bool option1Selected() const override { return placement_ == QLatin1String("none"); }
-    bool option2Selected() const override { return placement_ == QLatin1String("dos"); }
+    bool fourBitWanted() const override { return fourBit_; }
+    PalettePlacement palettePlacement() const override { return placement_; }
     bool abortRequested() const override { return platform::InterruptRequested(); }
     bool yield() override { return true; }
 
@@ -77,7 +77,7 @@ public:
 
 private:
     bool fourBit_;
-    QString placement_;
+    PalettePlacement placement_;
     bool showProgress_;
     StatusLine status_;
     int number_ = 0;
@@ -228,9 +228,13 @@ int RunCommandLine(const QStringList &arguments)
         return ExitConverted;
     }
 
-    const QString placement = parser.value(placementOption);
-    if (placement != QLatin1String("none") && placement != QLatin1String("dos") && placement != QLatin1String("boot"))
-        return usageError(program, QStringLiteral("--placement must be none, dos or boot, not '%1'.").arg(placement));
+    const QString placementName = parser.value(placementOption);
+    static const QHash<QString, PalettePlacement> placements = {{QStringLiteral("none"), PalettePlacement::None},
+                                                                {QStringLiteral("dos"), PalettePlacement::Dos},
+                                                                {QStringLiteral("boot"), PalettePlacement::BootScreen}};
+    if (!placements.contains(placementName))
+        return usageError(program, QStringLiteral("--placement must be none, dos or boot, not '%1'.").arg(placementName));
+    const PalettePlacement placement = placements.value(placementName);
     const bool checkOnly = parser.isSet(checkOption);
     const bool toFolder = parser.isSet(destOption) && parser.value(destOption) != kStandardStream;
     const bool toStandardOutput = parser.isSet(destOption) && !toFolder;

@@ -37,9 +37,37 @@
 
 namespace bmp {
 
+// One field of the 54 header bytes: where it starts and how many bytes it has.
+struct Field
+{
+    qint64 offset;
+    qint64 size;
+    constexpr qint64 end() const { return offset + size; }
+};
+
+// The fields of the table above, by name.
+namespace field {
+inline constexpr Field signature{0, 2};
+inline constexpr Field fileSize{2, 4};
+inline constexpr Field reserved{6, 4};
+inline constexpr Field pixelDataOffset{10, 4};
+inline constexpr Field infoHeaderSize{14, 4};
+inline constexpr Field width{18, 4};
+inline constexpr Field height{22, 4};
+inline constexpr Field planes{26, 2};
+inline constexpr Field bitsPerPixel{28, 2};
+inline constexpr Field compression{30, 4};
+inline constexpr Field imageSize{34, 4};
+inline constexpr Field horizontalResolution{38, 4};
+inline constexpr Field verticalResolution{42, 4};
+inline constexpr Field coloursUsed{46, 4};
+inline constexpr Field importantColours{50, 4};
+} // namespace field
+
 inline constexpr qint64 kFileHeaderSize = 14;
 inline constexpr qint64 kInfoHeaderSize = 40;
 inline constexpr qint64 kHeaderSize = kFileHeaderSize + kInfoHeaderSize;   // 54
+static_assert(field::infoHeaderSize.offset == kFileHeaderSize && field::importantColours.end() == kHeaderSize);
 inline constexpr int kMaxColours = 256;
 inline constexpr int kMaxFourBitColours = 16;
 inline constexpr qint64 kLargestFile = 2147483647;   // every size field must fit in 31 bits
@@ -51,7 +79,9 @@ constexpr qint64 sourceRowBytes(qint64 width) { return 3 * width + rowPadding(3 
 constexpr qint64 eightBitRowBytes(qint64 width) { return width + rowPadding(width); }
 constexpr qint64 fourBitRowBytes(qint64 width) { return 4 * ((width + 7) / 8); }
 
-constexpr qint64 paletteBytes(bool fourBit) { return fourBit ? 16 * 4 : 256 * 4; }
+// The palette: 16 entries for four bits per pixel, 256 for eight, 4 bytes each.
+constexpr int paletteEntries(bool fourBit) { return fourBit ? kMaxFourBitColours : kMaxColours; }
+constexpr qint64 paletteBytes(bool fourBit) { return 4 * qint64(paletteEntries(fourBit)); }
 constexpr qint64 pixelDataOffset(bool fourBit) { return kHeaderSize + paletteBytes(fourBit); }
 
 } // namespace bmp

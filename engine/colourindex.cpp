@@ -174,6 +174,42 @@ private:
 
 constexpr qint64 kChunkPixels = 1 << 18;   // 768 KiB of source bytes at a time
 
+// The index data is bottom-up whatever order the source stores its rows in.
+qint64 IndexRowOf(const SourceHeader &header, qint64 storedRow)
+{
+    return header.topDown ? header.rows - 1 - storedRow : storedRow;
+}
+
+// A stored row as messages count it: from the top of the picture, from 1.
+qint64 RowFromTop(const SourceHeader &header, qint64 storedRow)
+{
+    return header.rows - IndexRowOf(header, storedRow);
+}
+
+// Indexes `count` pixels of a stored row from `column` on.
+Problem IndexPixels(ChunkReader &reader, ColourTable &table, const SourceHeader &header, qint64 storedRow,
+                    qint64 column, qint64 count, uchar *indexRow, Picture &picture)
+{
+    const uchar *pixels = reader.take(3 * count);
+    if (!pixels)
+        return {reader.failure()};
+    const qint64 done = table.index(pixels, count, indexRow + column, picture);
+    if (done < count)
+        return {Failure::TooManyColours, RowFromTop(header, storedRow), column + done + 1};
+    return {};
+}
+
+// Once the user has asked to stop, reading ends at the next pixel: the first
+// pixel of the next row. Its colour is still tested first, so a 257th colour
+// there is reported rather than the stop.
+Problem TestFirstPixelThenAbort(ChunkReader &reader, ColourTable &table, const SourceHeader &header, qint64 storedRow,
+                                uchar *indexRow, Picture &picture)
+{
+    if (Problem problem = IndexPixels(reader, table, header, storedRow, 0, 1, indexRow, picture))
+        return problem;
+    return {Failure::Aborted};
+}
+
 } // namespace
 
 Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &picture, ConversionHost &host)
@@ -202,35 +238,23 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     ChunkReader reader(source, qMin(3 * kChunkPixels, pixelBytes));
     auto *indexData = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
     RowProgress progress(rows, host);
-    // The request can only change while the host yields, so reading it once per
-    // row is the same as reading it after every pixel.
-    bool abortSeen = host.abortRequested();
 
     for (qint64 row = 0; row < rows; ++row) {
-        // The index data is bottom-up, whatever order the source stores its rows in.
-        uchar *indexRow = indexData + (header.topDown ? rows - 1 - row : row) * indexRowBytes;
-        for (qint64 column = 0; column < width;) {
-            // After an abort request only the row's first pixel is indexed: its
-            // colour test comes before the abort test.
-            const qint64 count = abortSeen ? 1 : qMin(width - column, kChunkPixels);
-            const uchar *pixels = reader.take(3 * count);
-            if (!pixels)
-                return {reader.failure()};
-            const qint64 done = table.index(pixels, count, indexRow + column, picture);
-            if (done < count) {
-                const qint64 rowFromTop = header.topDown ? row + 1 : rows - row;
-                return {Failure::TooManyColours, rowFromTop, column + done + 1};
-            }
-            if (abortSeen)
-                return {Failure::Aborted};
-            column += count;
+        uchar *indexRow = indexData + IndexRowOf(header, row) * indexRowBytes;
+        // The request can only change while the host yields, so reading it once
+        // per row is the same as reading it after every pixel.
+        if (host.abortRequested())
+            return TestFirstPixelThenAbort(reader, table, header, row, indexRow, picture);
+        for (qint64 column = 0; column < width; column += kChunkPixels) {
+            const qint64 count = qMin(width - column, kChunkPixels);
+            if (Problem problem = IndexPixels(reader, table, header, row, column, count, indexRow, picture))
+                return problem;
         }
         std::memset(indexRow + width, 0, size_t(indexRowBytes - width));
         reader.skip(bmp::rowPadding(3 * width));
 
         if (!progress.rowDone(row + 1))
             return {Failure::Interrupted};
-        abortSeen = host.abortRequested();
     }
     return {};
 }

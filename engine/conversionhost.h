@@ -5,20 +5,25 @@
 
 #include <QString>
 
+// Where the two darkest palette colours go.
+enum class PalettePlacement {
+    None,         // nowhere: the palette stays in order of first appearance
+    Dos,          // darkest at index 0, second-darkest at 1
+    BootScreen,   // darkest at 1, second-darkest at 0
+};
+
 class ConversionHost
 {
 public:
     virtual ~ConversionHost() = default;
 
-    // The four-bit check box: 0 unticked, 1 ticked, 2 greyed. Read once per file,
-    // after reordering; any value above 0 asks for four-bit output.
-    virtual int check1Value() const = 0;
-    // "None.": leave the palette in order of first appearance. Read when the
-    // reordering step begins.
-    virtual bool option1Selected() const = 0;
-    // The DOS placement; when neither this nor option 1 is selected, the
-    // boot-screen placement applies. Read after the darkest-colour searches.
-    virtual bool option2Selected() const = 0;
+    // Whether a picture of at most 16 colours is written with four bits per
+    // pixel. Read once per file, after reordering.
+    virtual bool fourBitWanted() const = 0;
+    // Read twice per file: when the reordering step begins, where None skips
+    // the step, and again after the darkest-colour searches, where Dos gives
+    // the DOS placement and anything else the boot-screen placement.
+    virtual PalettePlacement palettePlacement() const = 0;
 
     // Progress shown to the user: "38 %", "Compatibility", "50 % 4-bit".
     virtual void setProgressText(const QString &text) = 0;

@@ -41,7 +41,7 @@ Problem Rearrange(Picture &picture, ConversionHost &host)
     if (Problem problem = ReorderPalette(picture, host))
         return problem;
     // Read after reordering, so a change made while the pixels were read applies.
-    if (WantsFourBit(host.check1Value(), picture.colourCount))
+    if (WantsFourBit(host.fourBitWanted(), picture.colourCount))
         return PackFourBit(picture, host);
     return {};
 }
@@ -56,14 +56,17 @@ ConvertOutcome Outcome(const Problem &problem, const QString &source, const QStr
     return ConvertOutcome::Failed;
 }
 
-// Runs the steps of one conversion. A picture whose pixels do not fit in memory
-// is one refused file, not the end of the batch: its memory is released when
-// the exception leaves the steps, before the failure is reported.
-template <typename Steps>
-Problem RunSteps(Steps steps)
+// Runs every step before the writing: `read` reads and indexes the source and
+// closes it, then the palette is reordered and the pixels packed. A picture
+// whose pixels do not fit in memory is one refused file, not the end of the
+// batch: its memory is released when the exception leaves the steps, before
+// the failure is reported.
+template <typename Read>
+Problem PrepareSteps(Read read, Picture &picture, ConversionHost &host)
 {
     try {
-        return steps();
+        const Problem problem = read();
+        return problem ? problem : Rearrange(picture, host);
     } catch (const std::bad_alloc &) {
         return {Failure::NotEnoughMemory};
     }
@@ -75,22 +78,18 @@ ConvertOutcome PrepareFile(const QString &sourcePath, Picture &picture, Conversi
 {
     // A copy, so that a host changing its own strings during a yield cannot reach us.
     const QString source = sourcePath;
-    const Problem problem = RunSteps([&]() -> Problem {
-        Problem problem = ReadSourceFile(source, picture, host);
-        return problem ? problem : Rearrange(picture, host);
-    });
+    const Problem problem = PrepareSteps([&] { return ReadSourceFile(source, picture, host); }, picture, host);
     return Outcome(problem, source, QString(), host);
 }
 
 ConvertOutcome PrepareBytes(const QByteArray &source, const QString &sourceName, Picture &picture, ConversionHost &host)
 {
-    const Problem problem = RunSteps([&]() -> Problem {
+    const Problem problem = PrepareSteps([&] {
         QBuffer buffer;
         buffer.setData(source);
         buffer.open(QIODevice::ReadOnly);
-        Problem problem = ReadAndIndex(buffer, picture, host);
-        return problem ? problem : Rearrange(picture, host);
-    });
+        return ReadAndIndex(buffer, picture, host);
+    }, picture, host);
     return Outcome(problem, sourceName, QString(), host);
 }
 

@@ -7,9 +7,9 @@
 
 #include <cstring>
 
-bool WantsFourBit(int check1Value, int colourCount)
+bool WantsFourBit(bool fourBitWanted, int colourCount)
 {
-    return check1Value > 0 && colourCount <= bmp::kMaxFourBitColours;
+    return fourBitWanted && colourCount <= bmp::kMaxFourBitColours;
 }
 
 Problem PackFourBit(Picture &picture, ConversionHost &host)

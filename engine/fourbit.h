@@ -11,9 +11,9 @@
 class ConversionHost;
 struct Picture;
 
-// Whether the packing step runs: the four-bit box has a value above 0 (greyed
-// counts) and the picture has at most 16 colours.
-bool WantsFourBit(int check1Value, int colourCount);
+// Whether the packing step runs: four-bit output is wanted and the picture has
+// at most 16 colours.
+bool WantsFourBit(bool fourBitWanted, int colourCount);
 
 // Packs in place and sets fourBitMode. Fails only with Interrupted, when a
 // yield says the program is ending.

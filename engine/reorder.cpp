@@ -29,11 +29,11 @@ int Brightness(const PaletteEntry &entry)
 
 Problem ReorderPalette(Picture &picture, ConversionHost &host)
 {
-    if (host.option1Selected())
+    if (host.palettePlacement() == PalettePlacement::None)
         return {};
 
-    // Pictures of at most 16 colours keep every index below 16 for four-bit output.
-    const int last = picture.colourCount <= bmp::kMaxFourBitColours ? 15 : 255;
+    // Pictures of at most 16 colours keep every index inside the four-bit palette.
+    const int last = bmp::paletteEntries(picture.colourCount <= bmp::kMaxFourBitColours) - 1;
     std::array<int, 256> brightness;
     for (int i = 0; i <= last; ++i)
         brightness[size_t(i)] = Brightness(picture.palette[size_t(i)]);
@@ -48,7 +48,7 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
         if (i != darkest && brightness[size_t(i)] < brightness[size_t(secondDarkest)])
             secondDarkest = i;
 
-    const bool dosPlacement = host.option2Selected();
+    const bool dosPlacement = host.palettePlacement() == PalettePlacement::Dos;
     const int toIndex1 = dosPlacement ? secondDarkest : darkest;
     const int toIndex0 = dosPlacement ? darkest : secondDarkest;
 

@@ -15,7 +15,7 @@ class ConversionHost;
 // round(1.5 x blue) + 2 x green + red, halves rounded to even: 0 .. 1147.
 int Brightness(const PaletteEntry &entry);
 
-// Does nothing when the host selects "None.". Otherwise searches indexes 0 to
+// Does nothing when the host's placement is None. Otherwise searches indexes 0 to
 // 15 (at most 16 colours) or 0 to 255, unused black entries included, shows
 // "Compatibility" and yields once. Fails with TryDifferentOptimization, leaving
 // the picture unchanged, when the colour bound for index 0 already stands at

@@ -14,27 +14,31 @@ Problem ReadSourceHeader(QIODevice &source, SourceHeader &header)
     const QByteArray bytes = source.read(available);
     if (bytes.size() != available)
         return {Failure::CannotOpen};
-    const auto field = [&bytes](qint64 offset, qint64 size) { return QByteArrayView(bytes).sliced(offset, size); };
+    const auto read = [&bytes](const bmp::Field &field) { return QByteArrayView(bytes).sliced(field.offset, field.size); };
+    // Each test runs once the bytes of its fields are there; before that the
+    // file is too short.
+    const auto holds = [fileSize](const bmp::Field &field) { return fileSize >= field.end(); };
 
-    if (fileSize < 2 || field(0, 2) != "BM")
+    if (!holds(bmp::field::signature) || read(bmp::field::signature) != "BM")
         return {Failure::NotBmp};
 
-    if (fileSize < 18)
+    if (!holds(bmp::field::infoHeaderSize))
         return {Failure::Truncated};
-    const qint32 pixelDataOffset = DWordToNumber(field(10, 4));
-    if (DWordToNumber(field(14, 4)) != bmp::kInfoHeaderSize)
+    const qint32 pixelDataOffset = DWordToNumber(read(bmp::field::pixelDataOffset));
+    if (DWordToNumber(read(bmp::field::infoHeaderSize)) != bmp::kInfoHeaderSize)
         return {Failure::HeaderSizeMismatch};
 
-    if (fileSize < 30)
+    if (!holds(bmp::field::bitsPerPixel))
         return {Failure::Truncated};
-    const qint32 width = DWordToNumber(field(18, 4));
-    const qint32 height = DWordToNumber(field(22, 4));
-    if (WordToNumber(field(28, 2)) != 24)
+    const qint32 width = DWordToNumber(read(bmp::field::width));
+    const qint32 height = DWordToNumber(read(bmp::field::height));
+    if (WordToNumber(read(bmp::field::bitsPerPixel)) != 24)
         return {Failure::NotTwentyFourBit};
 
+    // From here on every test needs the whole header.
     if (fileSize < bmp::kHeaderSize)
         return {Failure::Truncated};
-    if (DWordToNumber(field(30, 4)) != 0)
+    if (DWordToNumber(read(bmp::field::compression)) != 0)
         return {Failure::Compressed};
 
     if (width < 0 || height == std::numeric_limits<qint32>::min())

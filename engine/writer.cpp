@@ -8,29 +8,32 @@
 QByteArray OutputHeaderAndPalette(const Picture &picture)
 {
     const bool fourBit = picture.fourBitMode;
-    const qint32 bitsPerPixel = fourBit ? 4 : 8;
+    const auto entries = qint32(bmp::paletteEntries(fourBit));
     const auto paletteBytes = qint32(bmp::paletteBytes(fourBit));
     const auto pixelBytes = qint32(picture.pixelIndexData.size());
 
-    QByteArray out;
-    out.reserve(bmp::kHeaderSize + paletteBytes);
-    out += "BM";
-    out += NumberToDWord(qint32(bmp::kHeaderSize) + paletteBytes + pixelBytes);
-    out += NumberToDWord(0);                                // reserved
-    out += NumberToDWord(paletteBytes + qint32(bmp::kHeaderSize));
-    out += NumberToDWord(qint32(bmp::kInfoHeaderSize));
-    out += NumberToDWord(picture.width);
-    out += NumberToDWord(picture.height);
-    out += NumberToWord(1);                                 // planes
-    out += NumberToWord(bitsPerPixel);
-    out += NumberToDWord(0);                                // no compression
-    out += NumberToDWord(pixelBytes);
-    out += NumberToDWord(0);                                // horizontal resolution
-    out += NumberToDWord(0);                                // vertical resolution
-    out += NumberToDWord(1 << bitsPerPixel);                // colours used
-    out += NumberToDWord(picture.colourCount);              // important colours
+    QByteArray out(bmp::kHeaderSize, '\0');
+    const auto put = [&out](const bmp::Field &field, const QByteArray &bytes) {
+        Q_ASSERT(bytes.size() == field.size);
+        out.replace(field.offset, field.size, bytes);
+    };
+    put(bmp::field::signature, QByteArrayLiteral("BM"));
+    put(bmp::field::fileSize, NumberToDWord(qint32(bmp::kHeaderSize) + paletteBytes + pixelBytes));
+    put(bmp::field::reserved, NumberToDWord(0));
+    put(bmp::field::pixelDataOffset, NumberToDWord(qint32(bmp::pixelDataOffset(fourBit))));
+    put(bmp::field::infoHeaderSize, NumberToDWord(qint32(bmp::kInfoHeaderSize)));
+    put(bmp::field::width, NumberToDWord(picture.width));
+    put(bmp::field::height, NumberToDWord(picture.height));
+    put(bmp::field::planes, NumberToWord(1));
+    put(bmp::field::bitsPerPixel, NumberToWord(fourBit ? 4 : 8));
+    put(bmp::field::compression, NumberToDWord(0));
+    put(bmp::field::imageSize, NumberToDWord(pixelBytes));
+    put(bmp::field::horizontalResolution, NumberToDWord(0));
+    put(bmp::field::verticalResolution, NumberToDWord(0));
+    put(bmp::field::coloursUsed, NumberToDWord(entries));
+    put(bmp::field::importantColours, NumberToDWord(picture.colourCount));
 
-    const int entries = 1 << bitsPerPixel;
+    out.reserve(bmp::kHeaderSize + paletteBytes);
     for (int i = 0; i < entries; ++i) {
         const PaletteEntry &entry = picture.palette[size_t(i)];
         const char bytes[4] = {char(entry[0]), char(entry[1]), char(entry[2]), 0};

@@ -229,8 +229,8 @@ private slots:
         QDir(path(QStringLiteral("out"))).removeRecursively();
         QDir(dir_.path()).mkdir(QStringLiteral("out"));
         FakeHost defaults;
-        defaults.check1 = 1;
-        defaults.option1 = false;
+        defaults.fourBit = true;
+        defaults.placement = PalettePlacement::BootScreen;
         QByteArray good;
         QCOMPARE(ConvertBytes(ReadFileBytes(path(QStringLiteral("src/good.bmp"))), good, defaults), ConvertOutcome::Written);
 

@@ -71,9 +71,8 @@ private:
         const QString out = scratch.filePath(QStringLiteral("out.bmp"));
         WriteFileBytes(in, source);
         FakeHost host;
-        host.check1 = 1;
-        host.option1 = false;
-        host.option2 = false;
+        host.fourBit = true;
+        host.placement = PalettePlacement::BootScreen;
         ConvertFile(in, out, host);
         return ReadFileBytes(out);
     }

@@ -98,21 +98,20 @@ private slots:
 
     void whenPackingRuns_data()
     {
-        QTest::addColumn<int>("check1");
+        QTest::addColumn<bool>("wanted");
         QTest::addColumn<int>("colours");
         QTest::addColumn<bool>("packs");
-        QTest::newRow("ticked, 16 colours") << 1 << 16 << true;
-        QTest::newRow("ticked, 17 colours") << 1 << 17 << false;
-        QTest::newRow("greyed, 2 colours") << 2 << 2 << true;
-        QTest::newRow("unticked, 2 colours") << 0 << 2 << false;
-        QTest::newRow("ticked, 0 colours") << 1 << 0 << true;
+        QTest::newRow("wanted, 16 colours") << true << 16 << true;
+        QTest::newRow("wanted, 17 colours") << true << 17 << false;
+        QTest::newRow("not wanted, 2 colours") << false << 2 << false;
+        QTest::newRow("wanted, 0 colours") << true << 0 << true;
     }
     void whenPackingRuns()
     {
-        QFETCH(int, check1);
+        QFETCH(bool, wanted);
         QFETCH(int, colours);
         QFETCH(bool, packs);
-        QCOMPARE(WantsFourBit(check1, colours), packs);
+        QCOMPARE(WantsFourBit(wanted, colours), packs);
     }
 
     // End to end: the bits-per-pixel field and the file size follow the option
@@ -122,25 +121,25 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
         QTest::addColumn<int>("colours");
-        QTest::addColumn<int>("check1AtStart");
-        QTest::addColumn<int>("check1AfterFirstRow");
+        QTest::addColumn<bool>("fourBitAtStart");
+        QTest::addColumn<bool>("fourBitAfterFirstRow");
         QTest::addColumn<int>("bits");
         QTest::addColumn<int>("fileSize");
-        QTest::newRow("16 colours packed") << 4 << 4 << 16 << 1 << 1 << 4 << 118 + 4 * 4;
-        QTest::newRow("17 colours not packed") << 17 << 1 << 17 << 1 << 1 << 8 << 1078 + 20;
-        QTest::newRow("unticked") << 3 << 2 << 2 << 0 << 0 << 8 << 1078 + 8;
-        QTest::newRow("ticked while reading") << 3 << 2 << 2 << 0 << 1 << 4 << 118 + 8;
-        QTest::newRow("unticked while reading") << 3 << 2 << 2 << 1 << 0 << 8 << 1078 + 8;
-        QTest::newRow("width 0") << 0 << 3 << 0 << 1 << 1 << 4 << 118;
-        QTest::newRow("height 0") << 7 << 0 << 0 << 1 << 1 << 4 << 118;
+        QTest::newRow("16 colours packed") << 4 << 4 << 16 << true << true << 4 << 118 + 4 * 4;
+        QTest::newRow("17 colours not packed") << 17 << 1 << 17 << true << true << 8 << 1078 + 20;
+        QTest::newRow("unticked") << 3 << 2 << 2 << false << false << 8 << 1078 + 8;
+        QTest::newRow("ticked while reading") << 3 << 2 << 2 << false << true << 4 << 118 + 8;
+        QTest::newRow("unticked while reading") << 3 << 2 << 2 << true << false << 8 << 1078 + 8;
+        QTest::newRow("width 0") << 0 << 3 << 0 << true << true << 4 << 118;
+        QTest::newRow("height 0") << 7 << 0 << 0 << true << true << 4 << 118;
     }
     void convertedFiles()
     {
         QFETCH(int, width);
         QFETCH(int, height);
         QFETCH(int, colours);
-        QFETCH(int, check1AtStart);
-        QFETCH(int, check1AfterFirstRow);
+        QFETCH(bool, fourBitAtStart);
+        QFETCH(bool, fourBitAfterFirstRow);
         QFETCH(int, bits);
         QFETCH(int, fileSize);
         QTemporaryDir dir;
@@ -150,9 +149,9 @@ private slots:
                               .pixel = [=](int x, int y) { return DistinctColour((x + y * width) % qMax(colours, 1)); }};
         QVERIFY(WriteFileBytes(source, MakeSource(sample)));
         FakeHost host;
-        host.check1 = check1AtStart;
+        host.fourBit = fourBitAtStart;
         host.onYield = [&](int) {
-            host.check1 = check1AfterFirstRow;
+            host.fourBit = fourBitAfterFirstRow;
             return true;
         };
         QCOMPARE(ConvertFile(source, destination, host), ConvertOutcome::Written);

@@ -158,9 +158,8 @@ private slots:
         PutDWord(bytes, 22, 0x7FFFFFFF);
         bytes.truncate(54);
         FakeHost host;
-        host.check1 = 1;
-        host.option1 = false;
-        host.option2 = true;   // all black: the DOS placement moves nothing
+        host.fourBit = true;
+        host.placement = PalettePlacement::Dos;   // all black: the DOS placement moves nothing
         QByteArray output;
         QCOMPARE(ConvertBytes(bytes, output, host), ConvertOutcome::Written);
         QCOMPARE(output.size(), 118);   // four-bit header and palette, no pixels

@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class Placement { None, Dos, Boot };
+using Placement = PalettePlacement;
 
 // Original palette index -> where it ends up.
 using Moves = QMap<int, int>;
@@ -36,8 +36,7 @@ Picture pictureOf(const QList<PaletteEntry> &colours, const QByteArray &indexes,
 FakeHost hostFor(Placement placement)
 {
     FakeHost host;
-    host.option1 = placement == Placement::None;
-    host.option2 = placement == Placement::Dos;
+    host.placement = placement;
     return host;
 }
 
@@ -101,51 +100,51 @@ private slots:
         QTest::addColumn<Moves>("moves");
 
         const QByteArray ones = QByteArray(6, '\0');
-        QTest::newRow("one black colour, boot: refused") << QList{grey(0)} << ones << Placement::Boot << Moves{};
+        QTest::newRow("one black colour, boot: refused") << QList{grey(0)} << ones << Placement::BootScreen << Moves{};
         QTest::newRow("one black colour, dos: nothing moves") << QList{grey(0)} << ones << Placement::Dos << Moves{{0, 0}};
-        QTest::newRow("one colour, boot: moved to 2") << QList{grey(9)} << ones << Placement::Boot << Moves{{0, 2}};
+        QTest::newRow("one colour, boot: moved to 2") << QList{grey(9)} << ones << Placement::BootScreen << Moves{{0, 2}};
         QTest::newRow("one colour, dos: refused") << QList{grey(9)} << ones << Placement::Dos << Moves{};
 
         const QByteArray sixteen = allIndexes(16) + allIndexes(16);
         QTest::newRow("16, darkest 0, second 5, boot")
-            << sixteenWithDarkestAt(0, 5) << sixteen << Placement::Boot << Moves{{0, 1}, {1, 5}, {5, 0}};
+            << sixteenWithDarkestAt(0, 5) << sixteen << Placement::BootScreen << Moves{{0, 1}, {1, 5}, {5, 0}};
         QTest::newRow("16, darkest 0, second 5, dos")
             << sixteenWithDarkestAt(0, 5) << sixteen << Placement::Dos << Moves{{0, 0}, {1, 5}, {5, 1}};
         QTest::newRow("16, darkest 3, second 0, dos: three-way rotation")
             << sixteenWithDarkestAt(3, 0) << sixteen << Placement::Dos << Moves{{0, 1}, {1, 3}, {3, 0}};
         QTest::newRow("16, second-darkest at 1, boot: refused")
-            << sixteenWithDarkestAt(7, 1) << sixteen << Placement::Boot << Moves{};
+            << sixteenWithDarkestAt(7, 1) << sixteen << Placement::BootScreen << Moves{};
         QTest::newRow("16, second-darkest at 1, dos")
             << sixteenWithDarkestAt(7, 1) << sixteen << Placement::Dos << Moves{{0, 7}, {7, 0}};
         QTest::newRow("16, darkest at 1, dos: refused")
             << sixteenWithDarkestAt(1, 9) << sixteen << Placement::Dos << Moves{};
         QTest::newRow("16, darkest at 1, boot")
-            << sixteenWithDarkestAt(1, 9) << sixteen << Placement::Boot << Moves{{0, 9}, {9, 0}};
+            << sixteenWithDarkestAt(1, 9) << sixteen << Placement::BootScreen << Moves{{0, 9}, {9, 0}};
         QTest::newRow("16, darkest 1, second 0, boot: already placed")
-            << sixteenWithDarkestAt(1, 0) << sixteen << Placement::Boot << Moves{{0, 0}, {1, 1}};
+            << sixteenWithDarkestAt(1, 0) << sixteen << Placement::BootScreen << Moves{{0, 0}, {1, 1}};
 
         // Blue 2 weighs 3, as do green 1 with red 1: the lower index is the darkest.
         QList<PaletteEntry> tied = sixteenWithDarkestAt(4, 7);
         tied[4] = {0, 1, 1};
         tied[7] = {2, 0, 0};
-        QTest::newRow("tie of least brightness, boot") << tied << sixteen << Placement::Boot
+        QTest::newRow("tie of least brightness, boot") << tied << sixteen << Placement::BootScreen
                                                        << Moves{{0, 7}, {7, 0}, {1, 4}, {4, 1}};
 
         QList<PaletteEntry> twenty;
         for (int i = 0; i < 20; ++i)
             twenty << grey(10 + i);
         QTest::newRow("20 colours, none black, boot: into free entries 20 and 21")
-            << twenty << allIndexes(20) << Placement::Boot << Moves{{0, 21}, {1, 20}};
+            << twenty << allIndexes(20) << Placement::BootScreen << Moves{{0, 21}, {1, 20}};
         QTest::newRow("20 colours, none black, dos")
             << twenty << allIndexes(20) << Placement::Dos << Moves{{0, 20}, {1, 21}};
         QTest::newRow("10 colours, none black, boot: free entries within 15")
-            << twenty.mid(0, 10) << allIndexes(10) << Placement::Boot << Moves{{0, 11}, {1, 10}};
+            << twenty.mid(0, 10) << allIndexes(10) << Placement::BootScreen << Moves{{0, 11}, {1, 10}};
 
         QList<PaletteEntry> full;
         for (int i = 0; i < 256; ++i)
             full << PaletteEntry{quint8(i), quint8(255 - i), 200};
         // Brightness falls with i; 255 is darkest, 254 second.
-        QTest::newRow("256 colours, boot") << full << allIndexes(256) << Placement::Boot
+        QTest::newRow("256 colours, boot") << full << allIndexes(256) << Placement::BootScreen
                                            << Moves{{255, 1}, {254, 0}, {1, 255}, {0, 254}};
 
         QTest::newRow("none: nothing moves") << sixteenWithDarkestAt(3, 0) << sixteen << Placement::None
@@ -201,7 +200,7 @@ private slots:
                 if (second == darkest)
                     continue;
                 int refusals = 0;
-                for (Placement placement : {Placement::Dos, Placement::Boot}) {
+                for (Placement placement : {Placement::Dos, Placement::BootScreen}) {
                     Picture picture = pictureOf(sixteenWithDarkestAt(darkest, second), allIndexes(16), 1);
                     FakeHost host = hostFor(placement);
                     const Problem problem = ReorderPalette(picture, host);
@@ -222,7 +221,7 @@ private slots:
     void programEndingDuringTheYield()
     {
         Picture picture = pictureOf(sixteenWithDarkestAt(0, 5), allIndexes(16), 1);
-        FakeHost host = hostFor(Placement::Boot);
+        FakeHost host = hostFor(Placement::BootScreen);
         host.onYield = [](int) { return false; };
         QCOMPARE(ReorderPalette(picture, host).failure, Failure::Interrupted);
     }

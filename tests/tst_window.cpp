@@ -82,8 +82,17 @@ private slots:
         QVERIFY(!control<QRadioButton>("Option1")->isChecked() && !control<QRadioButton>("Option2")->isChecked());
         QVERIFY(control<QPushButton>("Check2")->isCheckable() && !control<QPushButton>("Check2")->isChecked());
         // What the engine reads.
-        QCOMPARE(form_->check1Value(), 1);
-        QVERIFY(!form_->option1Selected() && !form_->option2Selected());
+        QVERIFY(form_->fourBitWanted());
+        QCOMPARE(form_->palettePlacement(), PalettePlacement::BootScreen);
+        // A greyed four-bit box asks for four-bit output as a ticked one does.
+        control<QCheckBox>("Check1")->setCheckState(Qt::PartiallyChecked);
+        QVERIFY(form_->fourBitWanted());
+        control<QCheckBox>("Check1")->setCheckState(Qt::Unchecked);
+        QVERIFY(!form_->fourBitWanted());
+        control<QRadioButton>("Option1")->setChecked(true);
+        QCOMPARE(form_->palettePlacement(), PalettePlacement::None);
+        control<QRadioButton>("Option2")->setChecked(true);
+        QCOMPARE(form_->palettePlacement(), PalettePlacement::Dos);
         QVERIFY(!form_->abortRequested());
         QVERIFY(!form_->errorList());
     }
@@ -315,7 +324,7 @@ private slots:
         QCOMPARE(window->size(), QSize(312, 218));
         QCOMPARE(window->parent(), nullptr);
         QCOMPARE(window->text(), QStringLiteral("first\r\n\r\n"));
-        form_->ReportFailure(QStringLiteral("File Not BMP - "), QStringLiteral("/x/a.bmp"));
+        form_->AppendError(QStringLiteral("File Not BMP - /x/a.bmp"));
         form_->AppendError(QStringLiteral("first"));
         form_->AppendError(QStringLiteral(" two\nlines "));
         QCOMPARE(window->text(), QStringLiteral("first\r\n\r\nFile Not BMP - /x/a.bmp\r\n\r\nfirst\r\n\r\n two\nlines \r\n\r\n"));

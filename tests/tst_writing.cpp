@@ -155,13 +155,12 @@ private slots:
         const SampleSource sample{.width = width, .height = height, .pixel = [=](int x, int y) {
                                   return DistinctColour((x * 5 + y * 3) % colours, withBlack);
                               }};
-        for (int check1 : {0, 1}) {
+        for (bool fourBitWanted : {false, true}) {
             int refusals = 0;
             for (int placement = 0; placement < 3; ++placement) {
                 FakeHost host;
-                host.check1 = check1;
-                host.option1 = placement == 0;
-                host.option2 = placement == 1;
+                host.fourBit = fourBitWanted;
+                host.placement = PalettePlacement(placement);
                 QFile::remove(files_.destination);
                 const ConvertOutcome outcome = convert(sample, host);
                 if (outcome == ConvertOutcome::Failed) {
@@ -174,7 +173,7 @@ private slots:
                 QCOMPARE(outcome, ConvertOutcome::Written);
                 QCOMPARE(CompareWithSource(files_.destination, sample), QString());
                 const QByteArray out = ReadFileBytes(files_.destination);
-                const bool fourBit = check1 && colours <= 16;
+                const bool fourBit = fourBitWanted && colours <= 16;
                 QCOMPARE(int(out[28]), fourBit ? 4 : 8);
                 if (placement == 0)
                     continue;

@@ -323,27 +323,16 @@ void Form1::transTimer1Tick()
         transTimer1->stop();
 }
 
-int Form1::check1Value() const
+bool Form1::fourBitWanted() const
 {
-    switch (Check1->checkState()) {
-    case Qt::Unchecked:
-        return 0;
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    }
-    return 0;
+    return Check1->checkState() != Qt::Unchecked;
 }
 
-bool Form1::option1Selected() const
+PalettePlacement Form1::palettePlacement() const
 {
-    return Option1->isChecked();
-}
-
-bool Form1::option2Selected() const
-{
-    return Option2->isChecked();
+    if (Option1->isChecked())
+        return PalettePlacement::None;
+    return Option2->isChecked() ? PalettePlacement::Dos : PalettePlacement::BootScreen;
 }
 
 void Form1::setProgressText(const QString &text)
@@ -373,11 +362,6 @@ void Form1::AppendError(const QString &message)
         window->show();
     }
     window->append(message);
-}
-
-void Form1::ReportFailure(const QString &message, const QString &path)
-{
-    AppendError(message + path);
 }
 
 void Form1::ClearErrorList()

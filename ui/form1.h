@@ -46,10 +46,11 @@ public:
     explicit Form1(WindowServices services = WindowServices());
     ~Form1() override;
 
-    // The conversion engine's view of the window.
-    int check1Value() const override;
-    bool option1Selected() const override;
-    bool option2Selected() const override;
+    // The conversion engine's view of the window: the four-bit box, ticked or
+    // greyed, asks for four-bit output; "None." (Option1), the DOS placement
+    // (Option2), or else the boot-screen placement (Option3).
+    bool fourBitWanted() const override;
+    PalettePlacement palettePlacement() const override;
     void setProgressText(const QString &text) override;
     bool yield() override;
     bool abortRequested() const override { return abortRequested_; }
@@ -57,7 +58,6 @@ public:
     // The error list: appending shows the window; clearing empties it, creating
     // it hidden when it does not exist, and never shows or hides it.
     void AppendError(const QString &message) override;
-    void ReportFailure(const QString &message, const QString &path);
     void ClearErrorList();
     // The error list window while it exists.
     ErrorListWindow *errorList() const { return vypis; }

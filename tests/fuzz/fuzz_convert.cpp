@@ -22,11 +22,10 @@ namespace {
 class FuzzHost final : public ConversionHost
 {
 public:
-    FuzzHost(int check1, int placement) : check1_(check1), placement_(placement) {}
+    FuzzHost(bool fourBit, int placement) : fourBit_(fourBit), placement_(PalettePlacement(placement)) {}
 
-    int check1Value() const override { return check1_; }
-    bool option1Selected() const override { return placement_ == 0; }
-    bool option2Selected() const override { return placement_ == 1; }
+    bool fourBitWanted() const override { return fourBit_; }
+    PalettePlacement palettePlacement() const override { return placement_; }
     void setProgressText(const QString &) override {}
     bool yield() override { return true; }
     bool abortRequested() const override { return false; }
@@ -40,8 +39,8 @@ public:
     QStringList lines;
 
 private:
-    int check1_;
-    int placement_;
+    bool fourBit_;
+    PalettePlacement placement_;
 };
 
 [[noreturn]] void fail(const char *what)
@@ -111,14 +110,14 @@ void checkOutput(const QByteArray &source, const QByteArray &output, bool fourBi
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray source = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    for (int check1 : {0, 1, 2}) {
+    for (bool fourBit : {false, true}) {
         for (int placement : {0, 1, 2}) {
-            FuzzHost host(check1, placement);
+            FuzzHost host(fourBit, placement);
             QByteArray output;
             switch (ConvertBytes(source, output, host)) {
             case ConvertOutcome::Written:
                 check(host.errors == 0, "an error line for a written file");
-                checkOutput(source, output, check1 > 0);
+                checkOutput(source, output, fourBit);
                 break;
             case ConvertOutcome::Failed:
                 check(host.errors == 1 && output.isEmpty(), "one error line and no output");
@@ -132,13 +131,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 }
 
 // The same conversion through the files: the source written to `folder`,
-// converted with ConvertFile under one combination of options (0 to 8), must
+// converted with ConvertFile under one combination of options (0 to 5), must
 // give the bytes or the error line that the conversion in memory gives.
 void CheckThroughFiles(const QByteArray &source, const QString &folder, int combination)
 {
-    const int check1 = combination / 3;
+    const bool fourBit = combination / 3 > 0;
     const int placement = combination % 3;
-    FuzzHost memoryHost(check1, placement);
+    FuzzHost memoryHost(fourBit, placement);
     QByteArray expected;
     const ConvertOutcome inMemory = ConvertBytes(source, expected, memoryHost);
 
@@ -148,7 +147,7 @@ void CheckThroughFiles(const QByteArray &source, const QString &folder, int comb
     QFile file(sourcePath);
     check(file.open(QIODevice::WriteOnly) && file.write(source) == source.size(), "writing the source");
     file.close();
-    FuzzHost fileHost(check1, placement);
+    FuzzHost fileHost(fourBit, placement);
     check(ConvertFile(sourcePath, destinationPath, fileHost) == inMemory, "the same outcome through the files");
     check(fileHost.lines.size() == 1 ? QString(fileHost.lines.first()).replace(sourcePath, QStringLiteral("<memory>"))
                                            == memoryHost.lines.value(0)

@@ -12,9 +12,8 @@
 class FakeHost : public ConversionHost
 {
 public:
-    int check1 = 0;
-    bool option1 = true;
-    bool option2 = false;
+    bool fourBit = false;
+    PalettePlacement placement = PalettePlacement::None;
     bool abort = false;
 
     QStringList progress;
@@ -23,9 +22,8 @@ public:
     // Runs inside the n-th yield (counted from 1); returns what yield() returns.
     std::function<bool(int n)> onYield;
 
-    int check1Value() const override { return check1; }
-    bool option1Selected() const override { return option1; }
-    bool option2Selected() const override { return option2; }
+    bool fourBitWanted() const override { return fourBit; }
+    PalettePlacement palettePlacement() const override { return placement; }
     void setProgressText(const QString &text) override { progress << text; }
     bool yield() override
     {
