@@ -3,6 +3,7 @@
 #include "bmpformat.h"
 #include "conversionhost.h"
 #include "picture.h"
+#include "platform.h"
 #include "rowprogress.h"
 #include "sourceheader.h"
 
@@ -15,19 +16,20 @@
 
 namespace {
 
-// Gives every colour the palette index under which it was first stored. An
-// open-addressing table of 4096 slots, 16 KiB, holds at most 256 colours: it
-// stays in the first-level cache, nearly every colour sits in its home slot,
-// and a lookup is one multiply, one load and one well-predicted test, the same
-// for a 256-colour picture as for a 2-colour one.
+// Gives every colour the palette index under which it was first stored.
+//
+// A table of 8192 slots (32 KiB, in the first-level cache) keeps each colour
+// of the palette in its home slot as colour << 8 | index. The hash multiplier
+// is chosen so that no two colours of the palette share a home: when a new
+// colour finds its home taken, other multipliers are tried until every colour
+// has a home of its own. A lookup is then one multiply, one load and one
+// compare, never a search. Should no multiplier be found (it practically
+// never happens), colours that do not fit at home are kept in the next free
+// slot and the slow path searches for them.
 class ColourTable
 {
 public:
-    ColourTable()
-    {
-        for (size_t at = 0; at < slots_.size(); ++at)
-            slots_[at] = emptySlot(at);
-    }
+    ColourTable() { rebuild(); }
 
     // Indexes `count` pixels of 3 bytes each into `out`, adding new colours to
     // the palette. Stops at the first colour beyond 256 and returns its
@@ -35,34 +37,44 @@ public:
     // be readable: pixels are loaded 4 bytes at a time.
     qint64 index(const uchar *pixels, qint64 count, uchar *out, Picture &picture)
     {
-        for (qint64 i = 0; i < count;) {
-            // Runs of one colour, common in logos and screens, go four pixels at
-            // a time: the next 12 bytes repeat the previous pixel exactly when
-            // each byte equals the one 3 bytes before it.
-            if (i > 0 && count - i >= 4 && load<quint64>(pixels) == load<quint64>(pixels - 3)
-                && load<quint32>(pixels + 8) == load<quint32>(pixels + 5)) {
-                std::memset(out + i, out[i - 1], 4);
-                i += 4;
-                pixels += 12;
+        qint64 i = 0;
+        for (; count - i >= kBlock; i += kBlock, pixels += 3 * kBlock) {
+            // Runs of one colour, common in logos and screens: one test for the
+            // whole block, one lookup, one store.
+            if (oneColour(pixels)) {
+                const quint32 key = keyAt(pixels);
+                const quint32 slot = slots_[home(key)];
+                int index = int(slot & 0xFF);
+                if ((slot ^ key) > 0xFF && (index = lookUpOrAdd(key, picture)) < 0)
+                    return i;
+                std::memset(out + i, index, kBlock);
                 continue;
             }
-            const quint32 bgr = qFromLittleEndian(load<quint32>(pixels)) & 0xFFFFFF;   // blue in the low byte
-            const quint32 slot = slots_[home(bgr)];
-            if (Q_LIKELY(slot >> 8 == bgr)) {
-                out[i] = uchar(slot);
-            } else {
-                const int index = lookUpOrAdd(bgr, picture);
-                if (index < 0)
-                    return i;
-                out[i] = uchar(index);
+            // Otherwise sixteen lookups that do not wait for each other. A
+            // colour that is not at home, new or not, sends the block down the
+            // slow path, one pixel after another, so new colours are numbered
+            // in the order in which they appear.
+            quint32 misses = 0;
+            for (int k = 0; k < kBlock; ++k) {
+                const quint32 key = keyAt(pixels + 3 * k);
+                const quint32 slot = slots_[home(key)];
+                out[i + k] = uchar(slot);
+                misses |= (slot ^ key) >> 8;
             }
-            ++i;
-            pixels += 3;
+            if (misses != 0) {
+                const qint64 done = indexOneByOne(pixels, kBlock, out + i, picture);
+                if (done < kBlock)
+                    return i + done;
+            }
         }
-        return count;
+        return i + indexOneByOne(pixels, count - i, out + i, picture);
     }
 
 private:
+    static constexpr int kBlock = 16;
+    static constexpr int kBits = 13;
+    static constexpr size_t kSlots = size_t(1) << kBits;
+
     template <typename T>
     static T load(const uchar *bytes)
     {
@@ -71,39 +83,111 @@ private:
         return value;
     }
 
-    static constexpr int kBits = 12;   // a slot holds colour << 8 | palette index
+    // Blue, green, red in bits 8 to 31; the byte after the pixel falls off.
+    static quint32 keyAt(const uchar *pixel) { return qFromLittleEndian(load<quint32>(pixel)) << 8; }
 
-    static size_t home(quint32 bgr) { return (bgr * 0x9E3779B1u) >> (32 - kBits); }
-
-    // An unused slot holds a colour whose home is elsewhere, so the fast test
-    // can never match it: black, whose home is slot 0, or white in slot 0.
-    // Whether a slot is used is kept apart, since a stored colour may look the same.
-    static quint32 emptySlot(size_t at)
+    // Sixteen pixels are one colour exactly when each of their 48 bytes but
+    // the last three equals the byte three places on.
+    static bool oneColour(const uchar *pixels)
     {
-        static_assert((0xFFFFFFu * 0x9E3779B1u) >> (32 - kBits) != 0, "white must not be homed at slot 0");
-        return at == 0 ? 0xFFFFFFu << 8 : 0;
+        quint64 difference = 0;
+        for (int at : {0, 8, 16, 24, 32, 37})
+            difference |= load<quint64>(pixels + at) ^ load<quint64>(pixels + at + 3);
+        return difference == 0;
     }
 
-    // The slow path: a colour away from its home slot, or a new one, stored
-    // when the palette has room; -1 when it has none.
-    int lookUpOrAdd(quint32 bgr, Picture &picture)
+    size_t home(quint32 key) const { return (key * multiplier_) >> (32 - kBits); }
+
+    qint64 indexOneByOne(const uchar *pixels, qint64 count, uchar *out, Picture &picture)
     {
-        size_t at = home(bgr);
-        for (; used_[at]; at = (at + 1) & (slots_.size() - 1)) {
-            if (slots_[at] >> 8 == bgr)
+        for (qint64 i = 0; i < count; ++i, pixels += 3) {
+            const quint32 key = keyAt(pixels);
+            const quint32 slot = slots_[home(key)];
+            int index = int(slot & 0xFF);
+            if ((slot ^ key) > 0xFF && (index = lookUpOrAdd(key, picture)) < 0)
+                return i;
+            out[i] = uchar(index);
+        }
+        return count;
+    }
+
+    // The slow path: a colour that is not at home, stored when it is new and
+    // the palette has room; -1 when it has none.
+    int lookUpOrAdd(quint32 key, Picture &picture)
+    {
+        size_t at = home(key);
+        for (; used_[at]; at = (at + 1) % kSlots) {
+            if ((slots_[at] ^ key) <= 0xFF)
                 return int(slots_[at] & 0xFF);
         }
         if (picture.colourCount == bmp::kMaxColours)
             return -1;
         const int index = picture.colourCount++;
+        const quint32 bgr = key >> 8;
         picture.palette[size_t(index)] = {quint8(bgr), quint8(bgr >> 8), quint8(bgr >> 16)};
-        slots_[at] = bgr << 8 | quint32(index);
-        used_[at] = true;
+        keys_[size_t(index)] = key;
+        colours_ = index + 1;
+        if (at != home(key) && findPerfectMultiplier(colours_))
+            rebuild();
+        else
+            place(key, index);
         return index;
     }
 
-    std::array<quint32, 1 << kBits> slots_;
-    std::array<bool, 1 << kBits> used_{};
+    // Looks for a multiplier that gives each of the first `colours` keys a home
+    // of its own; keeps the present one when none is found.
+    bool findPerfectMultiplier(int colours)
+    {
+        std::array<quint16, kSlots> taken{};
+        for (quint16 attempt = 1; attempt <= 2000; ++attempt) {
+            random_ = random_ * 1664525u + 1013904223u;
+            const quint32 candidate = random_ | 1;
+            int placed = 0;
+            for (; placed < colours; ++placed) {
+                const size_t at = (keys_[size_t(placed)] * candidate) >> (32 - kBits);
+                if (taken[at] == attempt)
+                    break;
+                taken[at] = attempt;
+            }
+            if (placed == colours) {
+                multiplier_ = candidate;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void place(quint32 key, int index)
+    {
+        size_t at = home(key);
+        while (used_[at])
+            at = (at + 1) % kSlots;
+        slots_[at] = key | quint32(index);
+        used_[at] = true;
+    }
+
+    // Empties the table for the present multiplier and places the palette in it.
+    void rebuild()
+    {
+        // An unused slot must never match the colour that looks there. Black
+        // (key 0) always looks in slot 0, so every other unused slot may hold
+        // black; slot 0 holds a colour whose home is elsewhere.
+        slots_.fill(0);
+        used_.fill(false);
+        quint32 stranger = 1u << 8;
+        while (home(stranger) == 0)
+            stranger += 1u << 8;
+        slots_[0] = stranger;
+        for (int index = 0; index < colours_; ++index)
+            place(keys_[size_t(index)], index);
+    }
+
+    std::array<quint32, kSlots> slots_;
+    std::array<bool, kSlots> used_;
+    std::array<quint32, bmp::kMaxColours> keys_{};   // by palette index
+    int colours_ = 0;
+    quint32 multiplier_ = 0x9E3779B1u;
+    quint32 random_ = 12345;
 };
 
 // Hands out the source's bytes in pieces of at most its capacity, reading the
@@ -172,7 +256,7 @@ private:
     bool endOfFile_ = false;
 };
 
-constexpr qint64 kChunkPixels = 1 << 18;   // 768 KiB of source bytes at a time
+constexpr qint64 kChunkPixels = 1 << 15;   // 96 KiB of source bytes at a time, which stay in the second-level cache
 
 // The index data is bottom-up whatever order the source stores its rows in.
 qint64 IndexRowOf(const SourceHeader &header, qint64 storedRow)
@@ -223,6 +307,7 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     picture.height = qint32(rows);
     // Every byte is written below, padding included.
     picture.pixelIndexData = QByteArray(rows * indexRowBytes, Qt::Uninitialized);
+    platform::AdviseHugePages(picture.pixelIndexData.data(), picture.pixelIndexData.size());
     if (rows == 0)
         return {};
     if (width == 0)

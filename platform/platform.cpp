@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -42,6 +43,20 @@ quint32 SystemVersionValue()
     return quint32(GetVersion());
 #else
     return 0;
+#endif
+}
+
+void AdviseHugePages(void *start, qint64 bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr quintptr kHugePage = 2 * 1024 * 1024;
+    const auto first = (quintptr(start) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto last = (quintptr(start) + quintptr(bytes)) & ~(kHugePage - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)start;
+    (void)bytes;
 #endif
 }
 
