@@ -3,7 +3,6 @@
 #include "bmpformat.h"
 #include "conversionhost.h"
 #include "picture.h"
-#include "platform.h"
 #include "rowprogress.h"
 #include "sourceheader.h"
 
@@ -300,14 +299,12 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
 {
     const qint64 width = header.width;
     const qint64 rows = header.rows;
-    const qint64 indexRowBytes = bmp::eightBitRowBytes(width);
 
     picture = Picture{};
     picture.width = header.width;
     picture.height = qint32(rows);
-    // Every byte is written below, padding included.
-    picture.pixelIndexData = QByteArray(rows * indexRowBytes, Qt::Uninitialized);
-    platform::AdviseHugePages(picture.pixelIndexData.data(), picture.pixelIndexData.size());
+    // Every byte is written below.
+    picture.pixelIndexData = PixelBuffer(rows * width);
     if (rows == 0)
         return {};
     if (width == 0)
@@ -321,11 +318,11 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     // program may be cutting short right now.
     const qint64 pixelBytes = (rows - 1) * bmp::sourceRowBytes(width) + 3 * width;
     ChunkReader reader(source, qMin(3 * kChunkPixels, pixelBytes));
-    auto *indexData = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
+    uchar *indexData = picture.pixelIndexData.data();
     RowProgress progress(rows, host);
 
     for (qint64 row = 0; row < rows; ++row) {
-        uchar *indexRow = indexData + IndexRowOf(header, row) * indexRowBytes;
+        uchar *indexRow = indexData + IndexRowOf(header, row) * width;
         // The request can only change while the host yields, so reading it once
         // per row is the same as reading it after every pixel.
         if (host.abortRequested())
@@ -335,7 +332,6 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
             if (Problem problem = IndexPixels(reader, table, header, row, column, count, indexRow, picture))
                 return problem;
         }
-        std::memset(indexRow + width, 0, size_t(indexRowBytes - width));
         reader.skip(bmp::rowPadding(3 * width));
 
         if (!progress.rowDone(row + 1))

@@ -101,7 +101,11 @@ ConvertOutcome WritePicture(const Picture &picture, const QString &destinationPa
 
 QByteArray EncodedPicture(const Picture &picture)
 {
-    return OutputHeaderAndPalette(picture) + picture.pixelIndexData;
+    QByteArray output = OutputHeaderAndPalette(picture);
+    PixelRows rows(picture);
+    for (QByteArrayView part = rows.next(); !part.isEmpty(); part = rows.next())
+        output += part;
+    return output;
 }
 
 ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host)

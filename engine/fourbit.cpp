@@ -14,28 +14,27 @@ bool WantsFourBit(bool fourBitWanted, int colourCount)
 
 Problem PackFourBit(Picture &picture, ConversionHost &host)
 {
-    picture.fourBitMode = true;
     const qint64 rows = picture.height;
-    const qint64 eightBitRow = picture.eightBitRowBytes();
-    const qint64 packedBytes = eightBitRow / 2;
-    const qint64 fourBitRow = bmp::fourBitRowBytes(picture.width);
-    if (picture.width == 0)
+    const qint64 width = picture.width;
+    picture.fourBitMode = true;
+    const qint64 packedRow = picture.heldRowBytes();
+    if (width == 0)
         return PassEmptyRows(rows, host, QStringLiteral(" 4-bit"), false);
 
-    // A packed row is never longer than the row it comes from, and each row is
-    // written at or before where it was read, so the data can be packed in place.
-    auto *data = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
+    // A packed row is half as long as the row it comes from, and each row is
+    // written at or before where it was read, so the data is packed in place.
+    uchar *data = picture.pixelIndexData.data();
     RowProgress progress(rows, host, QStringLiteral(" 4-bit"));
     for (qint64 row = 0; row < rows; ++row) {
-        const uchar *from = data + row * eightBitRow;
-        uchar *to = data + row * fourBitRow;
-        for (qint64 k = 0; k < packedBytes; ++k)
+        const uchar *from = data + row * width;
+        uchar *to = data + row * packedRow;
+        for (qint64 k = 0; k < width / 2; ++k)
             to[k] = uchar(from[2 * k] << 4 | from[2 * k + 1]);
-        std::memset(to + packedBytes, 0, size_t(fourBitRow - packedBytes));
-
+        if (width % 2)
+            to[packedRow - 1] = uchar(from[width - 1] << 4);   // the last pixel alone, low nibble zero
         if (!progress.rowDone(row + 1))
             return {Failure::Interrupted};
     }
-    picture.pixelIndexData.truncate(rows * fourBitRow);
+    picture.pixelIndexData.truncate(rows * packedRow);
     return {};
 }

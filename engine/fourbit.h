@@ -1,9 +1,9 @@
 // Packing the pixel index data of a picture with at most 16 colours to four
 // bits per pixel.
 //
-// Each 8-bit row (width index bytes and P8 zero bytes) becomes half as many
-// bytes, left pixel in the high nibble, then zero bytes up to a multiple of 4:
-// 4 x ceil(width / 8) bytes in all. Shows "N % 4-bit" and yields after each row.
+// Each row of width index bytes becomes ceil(width / 2) bytes, left pixel in
+// the high nibble (the writer pads it to 4 x ceil(width / 8) bytes). Shows
+// "N % 4-bit" and yields after each row.
 #pragma once
 
 #include "failure.h"

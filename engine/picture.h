@@ -4,13 +4,40 @@
 
 #include "bmpformat.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 
 #include <array>
 
 // One colour as the source stores it: blue, green, red.
 using PaletteEntry = std::array<quint8, 3>;
 using Palette = std::array<PaletteEntry, 256>;
+
+// A picture's pixel indexes: one block of memory, as large as the picture
+// needs and no larger, taken from the system in huge pages where it can be.
+class PixelBuffer
+{
+public:
+    PixelBuffer() = default;
+    // Uninitialized bytes; throws std::bad_alloc when they cannot be had.
+    explicit PixelBuffer(qint64 size);
+    PixelBuffer(const PixelBuffer &other);
+    PixelBuffer(PixelBuffer &&other) noexcept;
+    PixelBuffer &operator=(PixelBuffer other) noexcept;
+    ~PixelBuffer();
+
+    uchar *data() { return data_; }
+    const uchar *data() const { return data_; }
+    qint64 size() const { return size_; }
+    QByteArrayView view() const { return {data_, size_}; }
+    // Shortens the content; the memory stays.
+    void truncate(qint64 size) { size_ = qMin(size_, size); }
+
+    friend bool operator==(const PixelBuffer &a, const PixelBuffer &b) { return a.view() == b.view(); }
+
+private:
+    uchar *data_ = nullptr;
+    qint64 size_ = 0;
+};
 
 struct Picture
 {
@@ -20,10 +47,13 @@ struct Picture
     // Entries 0 .. colourCount-1 in order of first appearance in the file; the
     // rest black until reordering moves a colour there.
     Palette palette{};
-    // One index byte per pixel, bottom row first, each row followed by P8 zero
-    // bytes; after four-bit packing, the packed rows instead.
-    QByteArray pixelIndexData;
+    // The rows of indexes, bottom row first, without the padding the file
+    // format puts after each row (the writer adds it): one byte per pixel, or
+    // after four-bit packing one byte per two pixels.
+    PixelBuffer pixelIndexData;
     bool fourBitMode = false;
 
-    qint64 eightBitRowBytes() const { return bmp::eightBitRowBytes(width); }
+    // The bytes of one row as held here, and as the output file stores it.
+    qint64 heldRowBytes() const { return fourBitMode ? (qint64(width) + 1) / 2 : width; }
+    qint64 storedRowBytes() const { return fourBitMode ? bmp::fourBitRowBytes(width) : bmp::eightBitRowBytes(width); }
 };

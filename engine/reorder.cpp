@@ -62,13 +62,9 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
         return {Failure::TryDifferentOptimization};
 
     // Exchange toIndex1 with 1, then toIndex0 with 0: in the pixels, then in the
-    // palette itself, so every pixel keeps its colour. Padding stays zero.
-    if ((toIndex1 != 1 || toIndex0 != 0) && picture.width > 0) {
-        const qint64 rowBytes = picture.eightBitRowBytes();
-        auto *data = reinterpret_cast<uchar *>(picture.pixelIndexData.data());
-        for (qint64 row = 0; row < picture.height; ++row)
-            exchangeIndexes(data + row * rowBytes, picture.width, uchar(toIndex1), uchar(toIndex0));
-    }
+    // palette itself, so every pixel keeps its colour.
+    if (toIndex1 != 1 || toIndex0 != 0)
+        exchangeIndexes(picture.pixelIndexData.data(), picture.pixelIndexData.size(), uchar(toIndex1), uchar(toIndex0));
 
     std::swap(picture.palette[size_t(toIndex1)], picture.palette[1]);
     std::swap(picture.palette[size_t(toIndex0)], picture.palette[0]);

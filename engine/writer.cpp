@@ -5,12 +5,14 @@
 #include "picture.h"
 #include "replacefile.h"
 
+#include <cstring>
+
 QByteArray OutputHeaderAndPalette(const Picture &picture)
 {
     const bool fourBit = picture.fourBitMode;
     const auto entries = qint32(bmp::paletteEntries(fourBit));
     const auto paletteBytes = qint32(bmp::paletteBytes(fourBit));
-    const auto pixelBytes = qint32(picture.pixelIndexData.size());
+    const auto pixelBytes = qint32(picture.storedRowBytes() * picture.height);
 
     QByteArray out(bmp::kHeaderSize, '\0');
     const auto put = [&out](const bmp::Field &field, const QByteArray &bytes) {
@@ -42,10 +44,44 @@ QByteArray OutputHeaderAndPalette(const Picture &picture)
     return out;
 }
 
+PixelRows::PixelRows(const Picture &picture)
+    : picture_(picture), heldRow_(picture.heldRowBytes()), storedRow_(picture.storedRowBytes())
+{
+    // Enough rows for a large write at once, and at least one.
+    if (heldRow_ != storedRow_)
+        buffer_ = QByteArray(qMax<qint64>(1, kPartBytes / storedRow_) * storedRow_, '\0');
+}
+
+QByteArrayView PixelRows::next()
+{
+    const qint64 rows = picture_.height;
+    if (heldRow_ == storedRow_) {
+        // Rows need no padding: all of them as they are held, in one part.
+        if (row_ == rows || storedRow_ == 0)
+            return {};
+        row_ = rows;
+        return picture_.pixelIndexData.view();
+    }
+    qint64 filled = 0;
+    for (; row_ < rows && filled + storedRow_ <= buffer_.size(); ++row_, filled += storedRow_) {
+        // The padding bytes of the buffer were zeroed when it was made and
+        // are never written, so only the held bytes are copied.
+        std::memcpy(buffer_.data() + filled, picture_.pixelIndexData.data() + row_ * heldRow_, size_t(heldRow_));
+    }
+    return QByteArrayView(buffer_).first(filled);
+}
+
 Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath)
 {
     const QByteArray head = OutputHeaderAndPalette(picture);
-    if (!platform::ReplaceFile(destinationPath, {head, picture.pixelIndexData}))
-        return {Failure::CannotWrite};
-    return {};
+    PixelRows rows(picture);
+    bool headWritten = false;
+    const bool written = platform::ReplaceFile(destinationPath, [&]() -> QByteArrayView {
+        if (!headWritten) {
+            headWritten = true;
+            return head;
+        }
+        return rows.next();
+    });
+    return written ? Problem{} : Problem{Failure::CannotWrite};
 }

@@ -16,6 +16,25 @@ struct Picture;
 // The 54 header bytes followed by the palette (1024 or 64 bytes).
 QByteArray OutputHeaderAndPalette(const Picture &picture);
 
+// The output's pixel rows, padded as the file format wants them, handed out in
+// parts of about 128 KiB (or, when no row needs padding, all at once), so that
+// a padded copy of a large picture is never held whole.
+class PixelRows
+{
+public:
+    explicit PixelRows(const Picture &picture);
+    // The next part; empty after the last row.
+    QByteArrayView next();
+
+private:
+    static constexpr qint64 kPartBytes = 128 * 1024;
+    const Picture &picture_;
+    qint64 heldRow_;
+    qint64 storedRow_;
+    qint64 row_ = 0;
+    QByteArray buffer_;
+};
+
 // Fails with CannotWrite when the destination cannot be created or written
 // (missing folder, read-only file, full disk, a device or pipe in its place);
 // the destination is then exactly as it was.

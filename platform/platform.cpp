@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #ifdef _WIN32
 #include <io.h>
@@ -46,18 +47,30 @@ quint32 SystemVersionValue()
 #endif
 }
 
-void AdviseHugePages(void *start, qint64 bytes)
+void *AllocateLarge(qint64 bytes)
 {
+    void *memory = nullptr;
 #ifdef MADV_HUGEPAGE
-    constexpr quintptr kHugePage = 2 * 1024 * 1024;
-    const auto first = (quintptr(start) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto last = (quintptr(start) + quintptr(bytes)) & ~(kHugePage - 1);
-    if (last > first)
-        madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
-#else
-    (void)start;
-    (void)bytes;
+    constexpr qint64 kHugePage = 2 * 1024 * 1024;
+    if (bytes >= kHugePage) {
+        // Whole huge pages from their first byte; the unused end is never touched.
+        const qint64 rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        memory = std::aligned_alloc(size_t(kHugePage), size_t(rounded));
+        if (memory)
+            madvise(memory, size_t(rounded), MADV_HUGEPAGE);
+    } else
 #endif
+    {
+        memory = std::malloc(size_t(qMax<qint64>(bytes, 1)));
+    }
+    if (!memory)
+        throw std::bad_alloc();
+    return memory;
+}
+
+void FreeLarge(void *memory)
+{
+    std::free(memory);
 }
 
 void IgnoreFileSizeSignal()

@@ -16,10 +16,11 @@ int StandardErrorColumns();
 // Only Windows has such a value; elsewhere this returns 0.
 quint32 SystemVersionValue();
 
-// Asks for the memory of a large buffer that has not been touched yet to be
-// backed by huge pages where the system offers them: a picture's index data
-// then costs a few dozen page faults instead of thousands.
-void AdviseHugePages(void *start, qint64 bytes);
+// Memory for a picture's pixels, at least one byte, backed by huge pages where
+// the system offers them: a large picture then costs a few dozen page faults
+// instead of thousands. Throws std::bad_alloc when the memory cannot be had.
+void *AllocateLarge(qint64 bytes);
+void FreeLarge(void *memory);
 
 // A write past the process's file-size limit then fails like a write to a full
 // disk, and is reported and cleaned up as one, instead of ending the program.

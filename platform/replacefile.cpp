@@ -1,36 +1,9 @@
 #include "replacefile.h"
 
 #ifdef _WIN32
-
 #include <QFileInfo>
 #include <QSaveFile>
-
-namespace platform {
-
-bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> parts)
-{
-    // QFileInfo follows links: only a regular file, or a link to one, is replaced.
-    const QFileInfo existing(path);
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if ((existing.exists() || existing.isSymLink()) && (!existing.isFile() || !(existing.permissions() & anyWrite)))
-        return false;
-    // Unbuffered, so that every write reports its own failure; NTFS journals the rename.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    for (QByteArrayView part : parts) {
-        if (file.write(part.data(), part.size()) != part.size()) {
-            file.cancelWriting();
-            return false;
-        }
-    }
-    return file.commit();
-}
-
-} // namespace platform
-
 #else
-
 #include "filecalls.h"
 #include "nativepath.h"
 
@@ -42,8 +15,33 @@ bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> part
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace platform {
+
+#ifdef _WIN32
+
+bool ReplaceFile(const QString &path, const NextPart &nextPart)
+{
+    // QFileInfo follows links: only a regular file, or a link to one, is replaced.
+    const QFileInfo existing(path);
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if ((existing.exists() || existing.isSymLink()) && (!existing.isFile() || !(existing.permissions() & anyWrite)))
+        return false;
+    // Unbuffered, so that every write reports its own failure; NTFS journals the rename.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    for (QByteArrayView part = nextPart(); !part.isEmpty(); part = nextPart()) {
+        if (file.write(part.data(), part.size()) != part.size()) {
+            file.cancelWriting();
+            return false;
+        }
+    }
+    return file.commit();
+}
+
+#else
 
 FileCalls &fileCalls()
 {
@@ -166,7 +164,7 @@ bool SyncFolder(const QByteArray &folder)
 
 } // namespace
 
-bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> parts)
+bool ReplaceFile(const QString &path, const NextPart &nextPart)
 {
     Target target;
     if (!FindTarget(NativePath(path), target))
@@ -177,8 +175,12 @@ bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> part
         return false;
 
     bool written = !target.exists || KeepOwnerAndMode(fd, target.status);
-    for (QByteArrayView part : parts)
-        written = written && WriteAll(fd, part);
+    for (QByteArrayView part = written ? nextPart() : QByteArrayView(); !part.isEmpty(); part = nextPart()) {
+        if (!WriteAll(fd, part)) {
+            written = false;
+            break;
+        }
+    }
     written = written && fileCalls().fsync(fd) == 0;
     // Some file systems report a failed write only when the file is closed.
     written = fileCalls().close(fd) == 0 && written;
@@ -190,6 +192,12 @@ bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> part
     return SyncFolder(target.folder);
 }
 
-} // namespace platform
-
 #endif
+
+bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> parts)
+{
+    auto next = parts.begin();
+    return ReplaceFile(path, [&]() { return next == parts.end() ? QByteArrayView() : *next++; });
+}
+
+} // namespace platform

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <initializer_list>
 
 namespace platform {
@@ -26,5 +27,10 @@ namespace platform {
 // bits where the process may set them; it is a new file, so other hard links to
 // the old one keep the old content.
 bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> parts);
+
+// The same with the bytes handed out in parts by `nextPart`, called until it
+// gives an empty part, so that a large file need not be held whole.
+using NextPart = std::function<QByteArrayView()>;
+bool ReplaceFile(const QString &path, const NextPart &nextPart);
 
 } // namespace platform
