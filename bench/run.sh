@@ -14,7 +14,7 @@ sizes="${BENCH_SIZES:-640x480 1920x1080 4096x4096 8192x8192}"
 
 "$root/tools/setup.sh"
 missing=()
-for package in hyperfine netpbm imagemagick time; do
+for package in hyperfine netpbm imagemagick time eatmydata; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
 if ((${#missing[@]} > 0)); then
@@ -67,7 +67,7 @@ for size in $sizes; do
             ours_again=$(median_ms "$work/peers.csv" 1)
             netpbm=$(median_ms "$work/peers.csv" 2); magick=$(median_ms "$work/peers.csv" 3)
             peak=$(peak_mib "$cli" --dest "$work/ours" "$source")
-            limit=$(awk -v s="$source_bytes" 'BEGIN { printf "%.0f", (0.75 * s + 32 * 1048576) / 1048576 }')
+            limit=$(awk -v s="$source_bytes" 'BEGIN { printf "%.0f", (0.5 * s + 32 * 1048576) / 1048576 }')
             checks="ours $(exact "$source" "$work/ours/$name.bmp"), netpbm $(exact "$source" "$work/netpbm/$name.bmp"), IM $(exact "$source" "$work/magick/$name.bmp")"
             awk -v n="$name" -v sb="$source_bytes" -v o="$ours" -v f="$floor" -v o2="$ours_again" -v np="$netpbm" \
                 -v im="$magick" -v pk="$peak" -v lim="$limit" -v ok="$checks" 'BEGIN {
@@ -76,6 +76,49 @@ for size in $sizes; do
         done
     done
 done
+
+# Against the limit program (../shared/bench/limit.c when it is there: one core,
+# no libraries, byte-identical output), both with their syncs removed by
+# eatmydata, so that only the work itself is compared. Medians of 9 runs each,
+# sync before every run.
+limit_source="${LIMIT_SOURCE:-$root/../shared/bench/limit.c}"
+if [ -f "$limit_source" ] && [[ " $sizes " == *" 4096x4096 "* ]]; then
+    cc -O2 -march=x86-64-v2 -o "$build/limit" "$limit_source"
+    mkdir -p "$work/limit"
+    echo
+    echo "| picture, options | ours, no sync ms | limit ms | ours / limit | outputs |"
+    echo "|---|---:|---:|---:|---|"
+    while read -r name ours_options limit_options; do
+        [ "$ours_options" = - ] && ours_options=""
+        [ -f "$work/src/$name.bmp" ] || "$build/bench/makebmp" ${name%%x*} $(cut -d- -f1 <<<"${name#*x}") \
+            $(cut -d- -f2 <<<"$name") $(cut -d- -f3 <<<"$name") 7 "$work/src/$name.bmp"
+        hyperfine -N --style none --warmup 1 --runs 9 --prepare sync --export-csv "$work/limit.csv" \
+            "eatmydata $cli ${ours_options//,/ } --dest $work/ours $work/src/$name.bmp" \
+            "eatmydata $build/limit ${limit_options//,/ } $work/src/$name.bmp $work/limit/$name.bmp" >/dev/null 2>&1
+        ours=$(median_ms "$work/limit.csv" 1); limit=$(median_ms "$work/limit.csv" 2)
+        same=$(cmp -s "$work/ours/$name.bmp" "$work/limit/$name.bmp" && echo identical || echo "differ (placement)")
+        awk -v n="$name ${ours_options//,/ }" -v o="$ours" -v l="$limit" -v s="$same" \
+            'BEGIN { printf "| %s | %.1f | %.1f | %.2f | %s |\n", n, o, l, o / l, s }'
+    done <<'CASES'
+4096x4096-256-noisy --placement,none,--no-four-bit -8
+8192x8192-256-noisy --placement,none,--no-four-bit -8
+4096x4096-256-flat --placement,none,--no-four-bit -8
+8192x8192-256-flat --placement,none,--no-four-bit -8
+4096x4096-16-flat --placement,none
+4096x4096-16-flat -
+8192x8192-256-noisy --no-four-bit -8
+CASES
+fi
+
+# Memory for the narrowest shape: one pixel wide, where the row padding would
+# otherwise outweigh the pixels.
+narrow="$work/src/1x100000000-256-noisy.bmp"
+[ -f "$narrow" ] || "$build/bench/makebmp" 1 100000000 256 noisy 7 "$narrow"
+narrow_peak=$(peak_mib "$cli" --placement none --no-four-bit --dest "$work/ours" "$narrow")
+echo
+echo "1 x 100,000,000 picture ($(awk -v s="$(stat -c %s "$narrow")" 'BEGIN { printf "%.0f", s / 1048576 }') MiB):" \
+     "peak $narrow_peak MiB, limit $(awk -v s="$(stat -c %s "$narrow")" 'BEGIN { printf "%.0f", (0.5 * s + 32 * 1048576) / 1048576 }') MiB"
+rm -f "$narrow" "$work/ours/$(basename "$narrow")"
 
 # The window converting the largest 256-colour picture, next to the command line.
 largest=$(ls -S "$work"/src/*-256-noisy.bmp | head -n 1)

@@ -7,7 +7,8 @@
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // No application object: the command line needs no event loop, and
+    // starting one would cost more than converting a small picture.
     QCoreApplication::setApplicationName(QStringLiteral("bmp24to8-cli"));
     QCoreApplication::setApplicationVersion(appinfo::Version());
     platform::IgnoreFileSizeSignal();

@@ -2,6 +2,7 @@
 
 #include "bmpformat.h"
 #include "conversionhost.h"
+#include "fourbit.h"
 #include "picture.h"
 #include "rowprogress.h"
 #include "sourceheader.h"
@@ -269,16 +270,75 @@ qint64 RowFromTop(const SourceHeader &header, qint64 storedRow)
     return header.rows - IndexRowOf(header, storedRow);
 }
 
+// Where the indexes go. While the picture has at most 16 colours they are held
+// two to a byte, which halves the memory a picture of few colours takes and the
+// time spent bringing that memory in; the 17th colour turns them into bytes.
+// In nibbles, the indexes of a piece of a row are made in a small buffer that
+// stays in the cache and then packed.
+class IndexStore
+{
+public:
+    IndexStore(Picture &picture, const SourceHeader &header, qint64 piece)
+        : picture_(picture), header_(header), width_(header.width), piece_(size_t(piece))
+    {
+        picture_.heldAsNibbles = true;
+        picture_.pixelIndexData = PixelBuffer(header.rows * picture_.heldRowBytes());
+    }
+
+    // Room for at most one piece of indexes of stored row `row` from `column` on.
+    uchar *room(qint64 row, qint64 column)
+    {
+        if (picture_.heldAsNibbles)
+            return piece_.data();
+        return picture_.pixelIndexData.data() + IndexRowOf(header_, row) * width_ + column;
+    }
+
+    // Keeps the `count` indexes written to room(); `column` is even unless the
+    // piece ends the row.
+    void keep(qint64 row, qint64 column, qint64 count)
+    {
+        if (!picture_.heldAsNibbles)
+            return;
+        if (picture_.colourCount <= bmp::kMaxFourBitColours) {
+            PackNibbles(piece_.data(), count, heldRow(row) + column / 2);
+            return;
+        }
+        turnIntoBytes(row, column);
+        std::memcpy(picture_.pixelIndexData.data() + IndexRowOf(header_, row) * width_ + column, piece_.data(), size_t(count));
+    }
+
+private:
+    uchar *heldRow(qint64 row) { return picture_.pixelIndexData.data() + IndexRowOf(header_, row) * picture_.heldRowBytes(); }
+
+    // The rows before `row`, and `row` up to `column`, unpacked into bytes.
+    void turnIntoBytes(qint64 row, qint64 column)
+    {
+        PixelBuffer bytes(header_.rows * width_);
+        for (qint64 done = 0; done <= row; ++done) {
+            const qint64 at = IndexRowOf(header_, done);
+            UnpackNibbles(heldRow(done), done < row ? width_ : column, bytes.data() + at * width_);
+        }
+        picture_.pixelIndexData = std::move(bytes);
+        picture_.heldAsNibbles = false;
+    }
+
+    Picture &picture_;
+    const SourceHeader &header_;
+    qint64 width_;
+    std::vector<uchar> piece_;
+};
+
 // Indexes `count` pixels of a stored row from `column` on.
 Problem IndexPixels(ChunkReader &reader, ColourTable &table, const SourceHeader &header, qint64 storedRow,
-                    qint64 column, qint64 count, uchar *indexRow, Picture &picture)
+                    qint64 column, qint64 count, IndexStore &store, Picture &picture)
 {
     const uchar *pixels = reader.take(3 * count);
     if (!pixels)
         return {reader.failure()};
-    const qint64 done = table.index(pixels, count, indexRow + column, picture);
+    const qint64 done = table.index(pixels, count, store.room(storedRow, column), picture);
     if (done < count)
         return {Failure::TooManyColours, RowFromTop(header, storedRow), column + done + 1};
+    store.keep(storedRow, column, count);
     return {};
 }
 
@@ -286,9 +346,9 @@ Problem IndexPixels(ChunkReader &reader, ColourTable &table, const SourceHeader 
 // pixel of the next row. Its colour is still tested first, so a 257th colour
 // there is reported rather than the stop.
 Problem TestFirstPixelThenAbort(ChunkReader &reader, ColourTable &table, const SourceHeader &header, qint64 storedRow,
-                                uchar *indexRow, Picture &picture)
+                                IndexStore &store, Picture &picture)
 {
-    if (Problem problem = IndexPixels(reader, table, header, storedRow, 0, 1, indexRow, picture))
+    if (Problem problem = IndexPixels(reader, table, header, storedRow, 0, 1, store, picture))
         return problem;
     return {Failure::Aborted};
 }
@@ -303,12 +363,10 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     picture = Picture{};
     picture.width = header.width;
     picture.height = qint32(rows);
-    // Every byte is written below.
-    picture.pixelIndexData = PixelBuffer(rows * width);
-    if (rows == 0)
-        return {};
-    if (width == 0)
-        return PassEmptyRows(rows, host, QString(), true);
+    if (rows == 0 || width == 0) {
+        picture.pixelIndexData = PixelBuffer(0);
+        return rows == 0 ? Problem{} : PassEmptyRows(rows, host, QString(), true);
+    }
     if (!source.seek(header.pixelDataOffset))
         return {Failure::CannotOpen};
 
@@ -318,18 +376,17 @@ Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &pic
     // program may be cutting short right now.
     const qint64 pixelBytes = (rows - 1) * bmp::sourceRowBytes(width) + 3 * width;
     ChunkReader reader(source, qMin(3 * kChunkPixels, pixelBytes));
-    uchar *indexData = picture.pixelIndexData.data();
+    IndexStore store(picture, header, qMin(width, kChunkPixels));
     RowProgress progress(rows, host);
 
     for (qint64 row = 0; row < rows; ++row) {
-        uchar *indexRow = indexData + IndexRowOf(header, row) * width;
         // The request can only change while the host yields, so reading it once
         // per row is the same as reading it after every pixel.
         if (host.abortRequested())
-            return TestFirstPixelThenAbort(reader, table, header, row, indexRow, picture);
+            return TestFirstPixelThenAbort(reader, table, header, row, store, picture);
         for (qint64 column = 0; column < width; column += kChunkPixels) {
             const qint64 count = qMin(width - column, kChunkPixels);
-            if (Problem problem = IndexPixels(reader, table, header, row, column, count, indexRow, picture))
+            if (Problem problem = IndexPixels(reader, table, header, row, column, count, store, picture))
                 return problem;
         }
         reader.skip(bmp::rowPadding(3 * width));

@@ -12,10 +12,30 @@ bool WantsFourBit(bool fourBitWanted, int colourCount)
     return fourBitWanted && colourCount <= bmp::kMaxFourBitColours;
 }
 
+void PackNibbles(const uchar *indexes, qint64 count, uchar *packed)
+{
+    for (qint64 k = 0; k < count / 2; ++k)
+        packed[k] = uchar(indexes[2 * k] << 4 | indexes[2 * k + 1]);
+    if (count % 2)
+        packed[count / 2] = uchar(indexes[count - 1] << 4);
+}
+
+void UnpackNibbles(const uchar *packed, qint64 count, uchar *indexes)
+{
+    for (qint64 k = 0; k < count / 2; ++k) {
+        indexes[2 * k] = packed[k] >> 4;
+        indexes[2 * k + 1] = packed[k] & 0x0F;
+    }
+    if (count % 2)
+        indexes[count - 1] = packed[count / 2] >> 4;
+}
+
 Problem PackFourBit(Picture &picture, ConversionHost &host)
 {
     const qint64 rows = picture.height;
     const qint64 width = picture.width;
+    const bool packed = picture.heldAsNibbles;
+    picture.heldAsNibbles = true;
     picture.fourBitMode = true;
     const qint64 packedRow = picture.heldRowBytes();
     if (width == 0)
@@ -26,12 +46,8 @@ Problem PackFourBit(Picture &picture, ConversionHost &host)
     uchar *data = picture.pixelIndexData.data();
     RowProgress progress(rows, host, QStringLiteral(" 4-bit"));
     for (qint64 row = 0; row < rows; ++row) {
-        const uchar *from = data + row * width;
-        uchar *to = data + row * packedRow;
-        for (qint64 k = 0; k < width / 2; ++k)
-            to[k] = uchar(from[2 * k] << 4 | from[2 * k + 1]);
-        if (width % 2)
-            to[packedRow - 1] = uchar(from[width - 1] << 4);   // the last pixel alone, low nibble zero
+        if (!packed)
+            PackNibbles(data + row * width, width, data + row * packedRow);
         if (!progress.rowDone(row + 1))
             return {Failure::Interrupted};
     }

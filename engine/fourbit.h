@@ -15,6 +15,13 @@ struct Picture;
 // at most 16 colours.
 bool WantsFourBit(bool fourBitWanted, int colourCount);
 
-// Packs in place and sets fourBitMode. Fails only with Interrupted, when a
-// yield says the program is ending.
+// Packs in place, unless the indexes are held as nibbles already, and sets
+// fourBitMode; the progress and the yields are the same either way. Fails
+// only with Interrupted, when a yield says the program is ending.
 Problem PackFourBit(Picture &picture, ConversionHost &host);
+
+// `count` byte indexes (each below 16) into ceil(count / 2) bytes, left pixel in
+// the high nibble, an odd count ending in a zero nibble; and back. Packing may
+// write over its own input from its start.
+void PackNibbles(const uchar *indexes, qint64 count, uchar *packed);
+void UnpackNibbles(const uchar *packed, qint64 count, uchar *indexes);

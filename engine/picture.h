@@ -49,11 +49,14 @@ struct Picture
     Palette palette{};
     // The rows of indexes, bottom row first, without the padding the file
     // format puts after each row (the writer adds it): one byte per pixel, or
-    // after four-bit packing one byte per two pixels.
+    // two pixels per byte when held as nibbles.
     PixelBuffer pixelIndexData;
-    bool fourBitMode = false;
+    // Indexes of a picture of at most 16 colours are held two to a byte, left
+    // pixel in the high nibble, an odd row ending in a zero nibble.
+    bool heldAsNibbles = false;
+    bool fourBitMode = false;   // written with four bits per pixel; held as nibbles then
 
     // The bytes of one row as held here, and as the output file stores it.
-    qint64 heldRowBytes() const { return fourBitMode ? (qint64(width) + 1) / 2 : width; }
+    qint64 heldRowBytes() const { return heldAsNibbles ? (qint64(width) + 1) / 2 : width; }
     qint64 storedRowBytes() const { return fourBitMode ? bmp::fourBitRowBytes(width) : bmp::eightBitRowBytes(width); }
 };

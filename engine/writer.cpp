@@ -3,6 +3,7 @@
 #include "bmpformat.h"
 #include "codecs.h"
 #include "picture.h"
+#include "fourbit.h"
 #include "replacefile.h"
 
 #include <cstring>
@@ -48,14 +49,19 @@ PixelRows::PixelRows(const Picture &picture)
     : picture_(picture), heldRow_(picture.heldRowBytes()), storedRow_(picture.storedRowBytes())
 {
     // Enough rows for a large write at once, and at least one.
-    if (heldRow_ != storedRow_)
+    if (!rowsAsHeld())
         buffer_ = QByteArray(qMax<qint64>(1, kPartBytes / storedRow_) * storedRow_, '\0');
+}
+
+bool PixelRows::rowsAsHeld() const
+{
+    return heldRow_ == storedRow_ && picture_.heldAsNibbles == picture_.fourBitMode;
 }
 
 QByteArrayView PixelRows::next()
 {
     const qint64 rows = picture_.height;
-    if (heldRow_ == storedRow_) {
+    if (rowsAsHeld()) {
         // Rows need no padding: all of them as they are held, in one part.
         if (row_ == rows || storedRow_ == 0)
             return {};
@@ -66,7 +72,12 @@ QByteArrayView PixelRows::next()
     for (; row_ < rows && filled + storedRow_ <= buffer_.size(); ++row_, filled += storedRow_) {
         // The padding bytes of the buffer were zeroed when it was made and
         // are never written, so only the held bytes are copied.
-        std::memcpy(buffer_.data() + filled, picture_.pixelIndexData.data() + row_ * heldRow_, size_t(heldRow_));
+        const uchar *held = picture_.pixelIndexData.data() + row_ * heldRow_;
+        auto *stored = reinterpret_cast<uchar *>(buffer_.data()) + filled;
+        if (picture_.heldAsNibbles && !picture_.fourBitMode)
+            UnpackNibbles(held, picture_.width, stored);
+        else
+            std::memcpy(stored, held, size_t(heldRow_));
     }
     return QByteArrayView(buffer_).first(filled);
 }

@@ -27,6 +27,9 @@ public:
     QByteArrayView next();
 
 private:
+    // The rows go out as they are held: no padding, nothing to unpack.
+    bool rowsAsHeld() const;
+
     static constexpr qint64 kPartBytes = 128 * 1024;
     const Picture &picture_;
     qint64 heldRow_;

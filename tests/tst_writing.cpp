@@ -127,6 +127,42 @@ private slots:
         QCOMPARE(CompareWithSource(files_.destination, sample), QString());
     }
 
+    void seventeenthColourAnywhere_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("topDown");
+        QTest::addColumn<int>("storedRow");   // where the 17th colour first appears
+        QTest::addColumn<int>("column");
+        QTest::newRow("first row") << 7 << 5 << false << 0 << 6;
+        QTest::newRow("later row") << 7 << 5 << false << 3 << 0;
+        QTest::newRow("later row, top-down") << 7 << 5 << true << 3 << 2;
+        QTest::newRow("second piece of a wide row") << 40000 << 2 << false << 0 << 36001;
+        QTest::newRow("row after a wide one") << 33001 << 3 << true << 1 << 1;
+    }
+    // Pictures of at most 16 colours are held two pixels to a byte until a
+    // 17th colour appears; wherever it does, the output is exact.
+    void seventeenthColourAnywhere()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, topDown);
+        QFETCH(int, storedRow);
+        QFETCH(int, column);
+        const SampleSource sample{.width = width, .height = height, .topDown = topDown, .pixel = [=](int x, int y) {
+            const int stored = topDown ? y : height - 1 - y;
+            const bool beyond = stored > storedRow || (stored == storedRow && x >= column);
+            return DistinctColour(beyond ? 100 + (x + 7 * y) % 150 : (x + y) % 16);
+        }};
+        for (bool fourBit : {false, true}) {
+            FakeHost host;
+            host.fourBit = fourBit;
+            QCOMPARE(convert(sample, host), ConvertOutcome::Written);
+            QCOMPARE(int(ReadFileBytes(files_.destination).at(28)), 8);
+            QCOMPARE(CompareWithSource(files_.destination, sample), QString());
+        }
+    }
+
     void everyOptionCombination_data()
     {
         QTest::addColumn<int>("width");
