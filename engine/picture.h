@@ -39,6 +39,26 @@ private:
     qint64 size_ = 0;
 };
 
+// The palette placement's renumbering of pixels: the index at toIndex1
+// trades places with 1, then the one at toIndex0 with 0. It is applied as the
+// rows are written, not in a pass over the pixels of its own.
+struct IndexExchange
+{
+    uchar toIndex1 = 1;
+    uchar toIndex0 = 0;
+
+    bool changesNothing() const { return toIndex1 == 1 && toIndex0 == 0; }
+    uchar operator()(uchar x) const
+    {
+        const uchar first = x == toIndex1 ? uchar(1) : x == 1 ? toIndex1 : x;
+        return first == toIndex0 ? uchar(0) : first == 0 ? toIndex0 : first;
+    }
+    // Renumbers `count` indexes of one byte each, or bytes of two indexes
+    // each, from `from` into `to`.
+    void applyToBytes(const uchar *from, uchar *to, qint64 count) const;
+    void applyToNibbles(const uchar *from, uchar *to, qint64 count) const;
+};
+
 struct Picture
 {
     qint32 width = 0;
@@ -55,6 +75,8 @@ struct Picture
     // pixel in the high nibble, an odd row ending in a zero nibble.
     bool heldAsNibbles = false;
     bool fourBitMode = false;   // written with four bits per pixel; held as nibbles then
+    // How the held indexes are renumbered on their way out.
+    IndexExchange exchange;
 
     // The bytes of one row as held here, and as the output file stores it.
     qint64 heldRowBytes() const { return heldAsNibbles ? (qint64(width) + 1) / 2 : width; }

@@ -4,7 +4,8 @@
 // second-darkest at 1 (screen edges stay dark in 16-colour modes); the
 // boot-screen placement puts the darkest at 1 and the second-darkest at 0. The
 // colours that stood at 0 and 1 move to the places vacated, and every pixel is
-// renumbered so that the picture does not change.
+// renumbered as it is written (Picture::exchange) so that the picture does not
+// change.
 #pragma once
 
 #include "failure.h"

@@ -55,7 +55,7 @@ PixelRows::PixelRows(const Picture &picture)
 
 bool PixelRows::rowsAsHeld() const
 {
-    return heldRow_ == storedRow_ && picture_.heldAsNibbles == picture_.fourBitMode;
+    return heldRow_ == storedRow_ && picture_.heldAsNibbles == picture_.fourBitMode && picture_.exchange.changesNothing();
 }
 
 QByteArrayView PixelRows::next()
@@ -74,10 +74,20 @@ QByteArrayView PixelRows::next()
         // are never written, so only the held bytes are copied.
         const uchar *held = picture_.pixelIndexData.data() + row_ * heldRow_;
         auto *stored = reinterpret_cast<uchar *>(buffer_.data()) + filled;
-        if (picture_.heldAsNibbles && !picture_.fourBitMode)
+        const IndexExchange &exchange = picture_.exchange;
+        if (picture_.heldAsNibbles && !picture_.fourBitMode) {
             UnpackNibbles(held, picture_.width, stored);
-        else
+            if (!exchange.changesNothing())
+                exchange.applyToBytes(stored, stored, picture_.width);
+        } else if (exchange.changesNothing()) {
             std::memcpy(stored, held, size_t(heldRow_));
+        } else if (!picture_.heldAsNibbles) {
+            exchange.applyToBytes(held, stored, heldRow_);
+        } else {
+            exchange.applyToNibbles(held, stored, heldRow_);
+            if (picture_.width % 2)
+                stored[heldRow_ - 1] &= 0xF0;   // the filler nibble of an odd row stays zero
+        }
     }
     return QByteArrayView(buffer_).first(filled);
 }

@@ -16,9 +16,10 @@ struct Picture;
 // The 54 header bytes followed by the palette (1024 or 64 bytes).
 QByteArray OutputHeaderAndPalette(const Picture &picture);
 
-// The output's pixel rows, padded as the file format wants them, handed out in
-// parts of about 128 KiB (or, when no row needs padding, all at once), so that
-// a padded copy of a large picture is never held whole.
+// The output's pixel rows as the file format wants them, renumbered by the
+// palette placement, unpacked for 8-bit output and padded, handed out in parts
+// of about 128 KiB that stay in the cache (or, when the rows go out as they are
+// held, all at once), so that no second copy of a large picture is ever made.
 class PixelRows
 {
 public:
@@ -27,7 +28,7 @@ public:
     QByteArrayView next();
 
 private:
-    // The rows go out as they are held: no padding, nothing to unpack.
+    // The rows go out as they are held: no padding, nothing to unpack or renumber.
     bool rowsAsHeld() const;
 
     static constexpr qint64 kPartBytes = 128 * 1024;

@@ -9,8 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -260,6 +262,7 @@ private slots:
         QCOMPARE(ReadFileBytes(path(QStringLiteral("dup/out/x.bmp"))).size(), 1078 + 4);   // the 1 x 1 picture
     }
 
+#ifdef Q_OS_UNIX
     // Names are bytes: one in Latin-1 is converted under the same bytes, and a
     // message names it with the bytes that were typed.
     void namesThatAreNotUtf8()
@@ -284,6 +287,7 @@ private slots:
         QCOMPARE(status.st_size, 118 + 8);   // replaced by its 4-bit form under the same name
         QCOMPARE(::unlink((folder + "/" + name).constData()), 0);   // Qt could not remove it
     }
+#endif
 
     void unwritableDestinationNamesTheDestination()
     {

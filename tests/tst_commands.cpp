@@ -17,9 +17,11 @@
 #include <QTest>
 #include <QTimer>
 
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -327,6 +329,7 @@ private slots:
         QCOMPARE(files->listCount(), 4);
     }
 
+#ifdef Q_OS_UNIX
     // A name that is not valid UTF-8 (Latin-1 from an old archive) is listed
     // and converted under the same bytes.
     void namesThatAreNotUtf8()
@@ -350,6 +353,7 @@ private slots:
         ::unlink(output.constData());   // Qt's own removal cannot name them
         ::unlink(name.constData());
     }
+#endif
 
     void sourceFolderAsDestination()
     {

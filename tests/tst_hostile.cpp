@@ -290,7 +290,8 @@ private slots:
 #if defined(__SANITIZE_ADDRESS__)
         QSKIP("AddressSanitizer reserves more address space than the limit allows");
 #endif
-        // 16384 x 32768 needs 512 MiB of indexes; the file is sparse, one colour.
+        // 16384 x 32768 needs 256 MiB of indexes even two to a byte; the file
+        // is sparse, one colour.
         const QString huge = path(QStringLiteral("huge.bmp"));
         QByteArray header = MakeSource({.width = 16384, .height = 1}).left(54);
         PutDWord(header, 22, 32768);

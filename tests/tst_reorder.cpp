@@ -171,6 +171,7 @@ private slots:
             QCOMPARE(problem.failure, Failure::TryDifferentOptimization);
             QCOMPARE(picture.palette, before.palette);
             QCOMPARE(picture.pixelIndexData, before.pixelIndexData);
+            QVERIFY(picture.exchange.changesNothing());
             return;
         }
         QCOMPARE(problem.failure, Failure::None);
@@ -180,9 +181,10 @@ private slots:
             if (now >= 0)
                 QCOMPARE(picture.palette[size_t(now)], before.palette[size_t(old)]);
         }
+        // Every pixel, renumbered as it will be written, keeps its colour.
         for (qint64 i = 0; i < before.pixelIndexData.size(); ++i) {
             const uchar was = before.pixelIndexData.data()[i];
-            const uchar is = picture.pixelIndexData.data()[i];
+            const uchar is = picture.exchange(picture.pixelIndexData.data()[i]);
             QCOMPARE(picture.palette[is], before.palette[was]);
         }
     }

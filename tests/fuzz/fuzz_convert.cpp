@@ -102,6 +102,8 @@ void checkOutput(const QByteArray &source, const QByteArray &output, bool fourBi
         }
         for (qint64 x = bits == 8 ? width : (width + 1) / 2; x < outputRow; ++x)
             check(pixels[y * outputRow + x] == 0, "row padding");
+        if (bits == 4 && width % 2)
+            check((pixels[y * outputRow + width / 2] & 0x0F) == 0, "filler nibble after an odd row");
     }
 }
 
