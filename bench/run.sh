@@ -90,14 +90,15 @@ if [ -f "$limit_source" ] && [[ " $sizes " == *" 4096x4096 "* ]]; then
     echo "|---|---:|---:|---:|---|"
     while read -r name ours_options limit_options; do
         [ "$ours_options" = - ] && ours_options=""
+        ours_options=${ours_options//,/ }
         [ -f "$work/src/$name.bmp" ] || "$build/bench/makebmp" ${name%%x*} $(cut -d- -f1 <<<"${name#*x}") \
             $(cut -d- -f2 <<<"$name") $(cut -d- -f3 <<<"$name") 7 "$work/src/$name.bmp"
         hyperfine -N --style none --warmup 1 --runs 9 --prepare sync --export-csv "$work/limit.csv" \
-            "eatmydata $cli ${ours_options//,/ } --dest $work/ours $work/src/$name.bmp" \
+            "eatmydata $cli $ours_options --dest $work/ours $work/src/$name.bmp" \
             "eatmydata $build/limit ${limit_options//,/ } $work/src/$name.bmp $work/limit/$name.bmp" >/dev/null 2>&1
         ours=$(median_ms "$work/limit.csv" 1); limit=$(median_ms "$work/limit.csv" 2)
         same=$(cmp -s "$work/ours/$name.bmp" "$work/limit/$name.bmp" && echo identical || echo "differ (placement)")
-        awk -v n="$name ${ours_options//,/ }" -v o="$ours" -v l="$limit" -v s="$same" \
+        awk -v n="$name ${ours_options:-(defaults)}" -v o="$ours" -v l="$limit" -v s="$same" \
             'BEGIN { printf "| %s | %.1f | %.1f | %.2f | %s |\n", n, o, l, o / l, s }'
     done <<'CASES'
 4096x4096-256-noisy --placement,none,--no-four-bit -8
