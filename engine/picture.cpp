@@ -37,8 +37,9 @@ struct Flips
 } // namespace
 
 // Where the processor has them, twice as many bytes per instruction: the
-// system's loader picks the version when the program starts.
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+// system's loader picks the version when the program starts. (Clang 14 does
+// not emit such functions reliably, so it builds the one version.)
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
 #define BMP24TO8_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #else
 #define BMP24TO8_WIDE_VECTORS
