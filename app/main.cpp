@@ -52,7 +52,16 @@ int main(int argc, char *argv[])
         nameApplication();
         QCommandLineParser parser;
         describe(parser);
-        parser.process(app);   // prints the text and ends the program
+        if (!parser.parse(QCoreApplication::arguments())) {
+            std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
+            return 1;
+        }
+        if (parser.isSet(QStringLiteral("version")))
+            parser.showVersion();   // ends the program
+        // Qt's own usage line names the program by the path it was started with.
+        QString help = parser.helpText();
+        help.replace(0, help.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: bmp24to8 [options] [PATH]"));
+        std::fputs(help.toLocal8Bit().constData(), stdout);
         return 0;
     }
 

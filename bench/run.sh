@@ -80,7 +80,8 @@ done
 # Against the limit program (../shared/bench/limit.c when it is there: one core,
 # no libraries, byte-identical output), both with their syncs removed by
 # eatmydata, so that only the work itself is compared. Medians of 9 runs each,
-# sync before every run.
+# sync before every run. The limit program overwrites its output in place; with
+# -s it writes a temporary file and renames it, as we do to keep outputs atomic.
 limit_source="${LIMIT_SOURCE:-$root/../shared/bench/limit.c}"
 if [ -f "$limit_source" ] && [[ " $sizes " == *" 4096x4096 "* ]]; then
     cc -O2 -march=x86-64-v2 -o "$build/limit" "$limit_source"
@@ -108,6 +109,7 @@ if [ -f "$limit_source" ] && [[ " $sizes " == *" 4096x4096 "* ]]; then
 4096x4096-16-flat --placement,none
 4096x4096-16-flat -
 8192x8192-256-noisy --no-four-bit -8
+4096x4096-16-flat --placement,none -s
 CASES
 fi
 

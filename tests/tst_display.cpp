@@ -127,7 +127,7 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("answer");
         QTest::newRow("--version") << QStringLiteral("--version") << QStringLiteral("bmp24to8 " BMP24TO8_VERSION);
-        QTest::newRow("--help") << QStringLiteral("--help") << QStringLiteral("--version");
+        QTest::newRow("--help") << QStringLiteral("--help") << QStringLiteral("Usage: bmp24to8 [options] [PATH]\n");
     }
     void textWithoutADisplay()
     {
