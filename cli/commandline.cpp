@@ -165,7 +165,7 @@ bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
         host.AppendError(QStringLiteral("Cannot write file - ") + job.destination);
         return false;
     }
-    return WritePicture(picture, job.destination, host) == ConvertOutcome::Written;
+    return WritePicture(picture, job.source, job.destination, host) == ConvertOutcome::Written;
 }
 
 QString HelpText(const QCommandLineParser &parser, const QString &program)

@@ -93,10 +93,18 @@ ConvertOutcome PrepareBytes(const QByteArray &source, const QString &sourceName,
     return Outcome(problem, sourceName, QString(), host);
 }
 
-ConvertOutcome WritePicture(const Picture &picture, const QString &destinationPath, ConversionHost &host)
+ConvertOutcome WritePicture(const Picture &picture, const QString &sourceName, const QString &destinationPath,
+                            ConversionHost &host)
 {
     const QString destination = destinationPath;
-    return Outcome(WriteOutputBitmap(picture, destination), QString(), destination, host);
+    Problem problem;
+    try {
+        // Everything the writing needs is allocated before its file is created.
+        problem = WriteOutputBitmap(picture, destination);
+    } catch (const std::bad_alloc &) {
+        problem = {Failure::NotEnoughMemory};
+    }
+    return Outcome(problem, sourceName, destination, host);
 }
 
 QByteArray EncodedPicture(const Picture &picture)
@@ -110,10 +118,11 @@ QByteArray EncodedPicture(const Picture &picture)
 
 ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host)
 {
+    const QString source = sourcePath;
     const QString destination = destinationPath;
     Picture picture;
-    const ConvertOutcome prepared = PrepareFile(sourcePath, picture, host);
-    return prepared == ConvertOutcome::Written ? WritePicture(picture, destination, host) : prepared;
+    const ConvertOutcome prepared = PrepareFile(source, picture, host);
+    return prepared == ConvertOutcome::Written ? WritePicture(picture, source, destination, host) : prepared;
 }
 
 ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host)

@@ -36,7 +36,9 @@ ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, Conver
 // `sourceName` is what failure lines call the source.
 ConvertOutcome PrepareFile(const QString &sourcePath, Picture &picture, ConversionHost &host);
 ConvertOutcome PrepareBytes(const QByteArray &source, const QString &sourceName, Picture &picture, ConversionHost &host);
-// Writes a prepared picture atomically; a failure names the destination.
-ConvertOutcome WritePicture(const Picture &picture, const QString &destinationPath, ConversionHost &host);
+// Writes a prepared picture atomically; a failure to write names the
+// destination, a want of memory the source.
+ConvertOutcome WritePicture(const Picture &picture, const QString &sourceName, const QString &destinationPath,
+                            ConversionHost &host);
 // The whole output file of a prepared picture.
 QByteArray EncodedPicture(const Picture &picture);
