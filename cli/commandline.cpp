@@ -15,6 +15,7 @@
 #include <QSet>
 
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -168,6 +169,18 @@ bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
     return WritePicture(picture, job.source, job.destination, host) == ConvertOutcome::Written;
 }
 
+// Standard input and output are held whole in memory; when they do not fit,
+// that FILE is refused like a picture too large to index, and the run goes on.
+bool RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
+{
+    try {
+        return RunJob(job, checkOnly, host);
+    } catch (const std::bad_alloc &) {
+        host.AppendError(QStringLiteral("Not enough memory - ") + job.source);
+        return false;
+    }
+}
+
 QString HelpText(const QCommandLineParser &parser, const QString &program)
 {
     // Qt's own usage line names the program by the path it was started with.
@@ -277,7 +290,7 @@ int RunCommandLine(const QStringList &arguments)
     qsizetype converted = 0;
     for (qsizetype i = 0; i < jobs.size() && !platform::InterruptRequested(); ++i) {
         host.startFile(int(i + 1), int(jobs.size()), jobs.at(i).source);
-        if (RunJob(jobs.at(i), checkOnly, host))
+        if (RunJobSafely(jobs.at(i), checkOnly, host))
             ++converted;
         else
             status = ExitSomeFailed;
