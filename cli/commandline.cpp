@@ -2,6 +2,7 @@
 
 #include "conversionhost.h"
 #include "convertfile.h"
+#include "failure.h"
 #include "nativepath.h"
 #include "picture.h"
 #include "platform.h"
@@ -142,7 +143,7 @@ bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
     if (job.source == kStandardStream) {
         QByteArray bytes;
         if (!ReadStandardInput(bytes)) {
-            host.AppendError(QStringLiteral("Cannot open file - ") + job.source);
+            host.AppendError(FailureLine({Failure::CannotOpen}, job.source, QString()));
             return false;
         }
         outcome = PrepareBytes(bytes, job.source, picture, host);
@@ -163,7 +164,7 @@ bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
         host.finish();
         if (WriteStandardOutput(EncodedPicture(picture)))
             return true;
-        host.AppendError(QStringLiteral("Cannot write file - ") + job.destination);
+        host.AppendError(FailureLine({Failure::CannotWrite}, job.source, job.destination));
         return false;
     }
     return WritePicture(picture, job.source, job.destination, host) == ConvertOutcome::Written;
@@ -176,7 +177,7 @@ bool RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
     try {
         return RunJob(job, checkOnly, host);
     } catch (const std::bad_alloc &) {
-        host.AppendError(QStringLiteral("Not enough memory - ") + job.source);
+        host.AppendError(FailureLine({Failure::NotEnoughMemory}, job.source, job.destination));
         return false;
     }
 }
