@@ -9,6 +9,8 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 #include <QtEndian>
 
 namespace {

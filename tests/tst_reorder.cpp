@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 using Placement = PalettePlacement;
