@@ -9,9 +9,9 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <algorithm>
-#include <QtEndian>
 
 namespace {
 
