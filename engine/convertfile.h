@@ -1,7 +1,8 @@
 // Converting one 24-bit bitmap into its palettized form, losslessly.
 //
 //   open source -> ReadSourceHeader -> IndexColours -> close source
-//     -> ReorderPalette (unless "None.") -> PackFourBit (four-bit on, <= 16 colours)
+//     -> ReorderPalette (unless the placement is None)
+//     -> PackFourBit (four-bit output wanted, <= 16 colours)
 //     -> WriteOutputBitmap (atomic) -> done
 //
 // Every failure becomes exactly one error-list entry through the host, the
