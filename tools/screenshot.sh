@@ -2,7 +2,8 @@
 # Runs the program under Xvfb on a folder of sample pictures, converts them all
 # by clicking as a user would, checks the outputs, and saves a screenshot of
 # the window after the run as docs/main-window.png. A compositor runs, so the
-# window's opacity shows: before any input the window must already be opaque.
+# window's opacity shows: before any input the window must already be opaque,
+# as docs/window-at-start.png shows.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -39,6 +40,7 @@ import -window root "$work/start.png"
 brightness=$(convert "$work/start.png" -crop 352x381+${wx}+${wy} +repage -colorspace gray -format '%[fx:mean]' info:)
 echo "window brightness before any input: $brightness (0.5 = invisible)"
 awk -v b="$brightness" 'BEGIN { exit !(b > 0.8) }' || { echo "the window did not fade in without input" >&2; exit 1; }
+convert "$work/start.png" -crop $((352 + 40))x$((381 + 40))+$((wx - 20))+$((wy - 30)) +repage "$root/docs/window-at-start.png"
 # Folder lists: rows for /, tmp, the work folder, demo, then its subfolders in and out.
 depth=$(($(tr -cd / <<<"$work/demo" | wc -c) + 1))
 row() { echo $((wy + 32 + 11 + 18 * $1)); }
