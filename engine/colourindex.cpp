@@ -288,9 +288,7 @@ public:
     // Room for at most one piece of indexes of stored row `row` from `column` on.
     uchar *room(qint64 row, qint64 column)
     {
-        if (picture_.heldAsNibbles)
-            return piece_.data();
-        return picture_.pixelIndexData.data() + IndexRowOf(header_, row) * width_ + column;
+        return picture_.heldAsNibbles ? piece_.data() : heldRow(row) + column;
     }
 
     // Keeps the `count` indexes written to room(); `column` is even unless the
@@ -304,10 +302,11 @@ public:
             return;
         }
         turnIntoBytes(row, column);
-        std::memcpy(picture_.pixelIndexData.data() + IndexRowOf(header_, row) * width_ + column, piece_.data(), size_t(count));
+        std::memcpy(heldRow(row) + column, piece_.data(), size_t(count));
     }
 
 private:
+    // Where stored row `row` is held, as nibbles or as bytes.
     uchar *heldRow(qint64 row) { return picture_.pixelIndexData.data() + IndexRowOf(header_, row) * picture_.heldRowBytes(); }
 
     // The rows before `row`, and `row` up to `column`, unpacked into bytes.

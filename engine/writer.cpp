@@ -49,7 +49,7 @@ PixelRows::PixelRows(const Picture &picture)
     : picture_(picture), heldRow_(picture.heldRowBytes()), storedRow_(picture.storedRowBytes())
 {
     // Enough rows for a large write at once, and at least one.
-    if (!rowsAsHeld())
+    if (!rowsAsHeld() && storedRow_ > 0)
         buffer_ = QByteArray(qMax<qint64>(1, kPartBytes / storedRow_) * storedRow_, '\0');
 }
 
@@ -61,10 +61,10 @@ bool PixelRows::rowsAsHeld() const
 QByteArrayView PixelRows::next()
 {
     const qint64 rows = picture_.height;
+    if (row_ == rows || storedRow_ == 0)   // done, or rows without pixels
+        return {};
     if (rowsAsHeld()) {
         // Rows need no padding: all of them as they are held, in one part.
-        if (row_ == rows || storedRow_ == 0)
-            return {};
         row_ = rows;
         return picture_.pixelIndexData.view();
     }
