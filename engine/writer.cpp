@@ -48,9 +48,12 @@ QByteArray OutputHeaderAndPalette(const Picture &picture)
 PixelRows::PixelRows(const Picture &picture)
     : picture_(picture), heldRow_(picture.heldRowBytes()), storedRow_(picture.storedRowBytes())
 {
-    // Enough rows for a large write at once, and at least one.
-    if (!rowsAsHeld() && storedRow_ > 0)
-        buffer_ = QByteArray(qMax<qint64>(1, kPartBytes / storedRow_) * storedRow_, '\0');
+    // Enough rows for a large write at once, at least one, and no more than
+    // the picture has: a header may claim an enormous width for no rows at all.
+    if (!rowsAsHeld() && storedRow_ > 0) {
+        const qint64 rowsPerPart = qMin<qint64>(picture.height, qMax<qint64>(1, kPartBytes / storedRow_));
+        buffer_ = QByteArray(rowsPerPart * storedRow_, '\0');
+    }
 }
 
 bool PixelRows::rowsAsHeld() const

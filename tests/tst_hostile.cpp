@@ -332,10 +332,15 @@ private slots:
         QByteArray wide = withField(18, 0);
         PutDWord(wide, 22, 0x7FFFFFFF);
         hostile << wide;
+        // As wide as can be and no rows at all, written in 8 bits: no row of it is ever held.
+        QByteArray noRows = withField(18, 2030043137);
+        PutDWord(noRows, 22, 0);
+        hostile << noRows;
         for (qsizetype i = 0; i < hostile.size(); ++i) {
             const QString source = path(QStringLiteral("hostile%1.bmp").arg(i));
             QVERIFY(WriteFileBytes(source, hostile[i]));
-            const qint64 peak = run({QStringLiteral("--dest"), out_, source});
+            const QStringList options = hostile[i] == noRows ? QStringList{"--placement", "none", "--no-four-bit"} : QStringList();
+            const qint64 peak = run(options + QStringList{QStringLiteral("--dest"), out_, source});
             QVERIFY2(peak - idle < 16 * 1024, qPrintable(QStringLiteral("%1 KiB over idle").arg(peak - idle)));
         }
         for (const QString &name : entriesOf(out_))
