@@ -76,7 +76,9 @@ int main(int argc, char *argv[])
     parser.process(platform::CommandLineArguments(argc, argv));
 
     platform::IgnoreFileSizeSignal();
-    SetCodecFatalHandler(ShowFatalStop);
+    SetCodecFatalHandler([](const std::string &offending, const std::string &message) {
+        ShowFatalStop(QByteArray::fromStdString(offending), QString::fromStdString(message));
+    });
     // The window shows itself, fading in, from its own timer.
     Form1 window;
     // "Open with" from a file manager passes a picture; of several, the first counts.

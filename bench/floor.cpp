@@ -4,28 +4,25 @@
 // durably (temporary file, data synced, renamed into place, folder synced).
 //
 //   floor SOURCE OUTPUT_BYTES DESTINATION
-#include "platform.h"
+#include "picture.h"
 #include "replacefile.h"
-
-#include <QFile>
+#include "sourcefile.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 int main(int argc, char *argv[])
 {
     if (argc != 4)
         return 2;
-    QFile source(QString::fromLocal8Bit(argv[1]));
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    const std::unique_ptr<ByteSource> source = platform::OpenSourceFile(argv[1]);
+    if (!source)
         return 1;
-    QByteArray chunk(96 * 1024, Qt::Uninitialized);
-    while (source.read(chunk.data(), chunk.size()) > 0) {
+    std::vector<char> chunk(96 * 1024);
+    while (source->read(chunk.data(), std::int64_t(chunk.size())) > 0) {
     }
-    const qint64 size = std::atoll(argv[2]);
-    auto *output = static_cast<char *>(platform::AllocateLarge(size));
-    std::memset(output, 0, size_t(size));
-    const bool written = platform::ReplaceFile(QString::fromLocal8Bit(argv[3]), {QByteArrayView(output, size)});
-    platform::FreeLarge(output);
-    return written ? 0 : 1;
+    PixelBuffer output(std::atoll(argv[2]));
+    std::memset(output.data(), 0, size_t(output.size()));
+    return platform::ReplaceFile(argv[3], {output.view()}) ? 0 : 1;
 }

@@ -3,41 +3,72 @@
 #include "conversionhost.h"
 #include "convertfile.h"
 #include "failure.h"
-#include "nativepath.h"
+#include "paths.h"
 #include "picture.h"
 #include "platform.h"
 #include "statusline.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QHash>
-#include <QSet>
-
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <new>
+#include <optional>
+#include <set>
+#include <string_view>
 
 namespace {
 
-const QString kStandardStream = QStringLiteral("-");
+const std::string kProgram = "bmp24to8-cli";
+const std::string kStandardStream = "-";
 
-void printLine(std::FILE *stream, const QString &line)
+const char kHelp[] = R"(Usage: bmp24to8-cli [options] --dest DIR FILE...
+       bmp24to8-cli [options] --output PATH FILE
+       bmp24to8-cli [options] --check FILE...
+Converts 24-bit BMP pictures into palettized BMPs without any loss: 8 bits per pixel
+for at most 256 colours, 4 bits per pixel for at most 16. Pictures with more colours
+are refused. Each FILE is written to DIR under its own name. A FILE of - is read from
+standard input; --dest - writes to standard output. One of --dest, --output and
+--check is required.
+
+Options:
+  -h, --help                   Displays help on commandline options.
+  -v, --version                Displays version information.
+  --no-four-bit                Always write 8 bits per pixel, even for pictures
+                               of at most 16 colours.
+  --placement <none|dos|boot>  Where the two darkest colours go: none (order of
+                               first appearance), dos (darkest at index 0,
+                               second-darkest at 1), boot (darkest at 1,
+                               second-darkest at 0; the default).
+  --dest <DIR>                 The folder that receives the converted files,
+                               under their own names; - writes the one FILE to
+                               standard output.
+  -o, --output <PATH>          Writes the one FILE to PATH.
+  --check                      Writes nothing: prints, for each FILE that would
+                               be converted, its number of colours and whether
+                               it would have 8 or 4 bits per pixel.
+
+Arguments:
+  FILE                         24-bit BMP pictures to convert; - for standard
+                               input.
+)";
+
+void printLine(std::FILE *stream, const std::string &line)
 {
     // File names go out as the bytes they were typed as.
-    std::fputs(platform::NativePath(line).constData(), stream);
+    std::fputs(line.c_str(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }
 
 // The command line's own words for the engine's progress texts.
-QString StepText(const QString &engineText)
+std::string StepText(const std::string &engineText)
 {
-    if (engineText == QLatin1String("Compatibility"))
-        return QStringLiteral("reordering palette");
-    if (engineText.endsWith(QLatin1String(" 4-bit")))
-        return QStringLiteral("packing to 4 bits ") + engineText.chopped(6);
-    return QStringLiteral("reading ") + engineText;
+    static const std::string fourBit = " 4-bit";
+    if (engineText == "Compatibility")
+        return "reordering palette";
+    if (engineText.ends_with(fourBit))
+        return "packing to 4 bits " + engineText.substr(0, engineText.size() - fourBit.size());
+    return "reading " + engineText;
 }
 
 // Runs the engine for the command line. Options are fixed for the whole run;
@@ -53,23 +84,23 @@ public:
     bool abortRequested() const override { return platform::InterruptRequested(); }
     bool yield() override { return true; }
 
-    void startFile(int number, int count, const QString &path)
+    void startFile(int number, int count, const std::string &path)
     {
         number_ = number;
         count_ = count;
         name_ = path;
-        setProgressText(QStringLiteral("0 %"));
+        setProgressText("0 %");
     }
 
-    void setProgressText(const QString &text) override { showStep(StepText(text)); }
+    void setProgressText(const std::string &text) override { showStep(StepText(text)); }
 
-    void showStep(const QString &step)
+    void showStep(const std::string &step)
     {
         if (showProgress_)
             status_.show(number_, count_, name_, step);
     }
 
-    void AppendError(const QString &message) override
+    void AppendError(const std::string &message) override
     {
         status_.clear();
         printLine(stderr, message);
@@ -84,55 +115,135 @@ private:
     StatusLine status_;
     int number_ = 0;
     int count_ = 0;
-    QString name_;
+    std::string name_;
 };
 
-int usageError(const QString &program, const QString &message)
+int usageError(const std::string &message)
 {
-    printLine(stderr, QStringLiteral("%1: %2").arg(program, message));
-    printLine(stderr, QStringLiteral("Usage: %1 [options] --dest DIR FILE...").arg(program));
-    printLine(stderr, QStringLiteral("Try '%1 --help' for more information.").arg(program));
+    printLine(stderr, kProgram + ": " + message);
+    printLine(stderr, "Usage: " + kProgram + " [options] --dest DIR FILE...");
+    printLine(stderr, "Try '" + kProgram + " --help' for more information.");
     return ExitUsage;
+}
+
+// The options as given: each set option with its last value.
+struct Options
+{
+    std::map<std::string, std::string> set;   // by long name
+    std::vector<std::string> files;
+
+    bool isSet(const std::string &name) const { return set.contains(name); }
+    std::string value(const std::string &name) const
+    {
+        const auto found = set.find(name);
+        return found == set.end() ? std::string() : found->second;
+    }
+};
+
+struct OptionSpec
+{
+    std::string_view longName;
+    char shortName;
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"help", 'h', false},         {"version", 'v', false}, {"no-four-bit", 0, false}, {"placement", 0, true},
+    {"dest", 0, true},            {"output", 'o', true},   {"check", 0, false},
+};
+
+const OptionSpec *FindOption(std::string_view longName, char shortName)
+{
+    for (const OptionSpec &spec : kOptions) {
+        if (longName.empty() ? spec.shortName == shortName && shortName != 0 : spec.longName == longName)
+            return &spec;
+    }
+    return nullptr;
+}
+
+// Reads the arguments as usual: "--name value", "--name=value", "-o value",
+// "-oVALUE", flags of one letter written together ("-hv"), "--" before FILEs
+// that start with a dash, and "-" as a FILE. Returns the complaint, if any.
+std::optional<std::string> ParseArguments(const std::vector<std::string> &arguments, Options &options)
+{
+    std::vector<std::string> unknown;
+    std::optional<std::string> complaint;
+    bool optionsEnded = false;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string &argument = arguments[i];
+        if (optionsEnded || argument == kStandardStream || !argument.starts_with('-')) {
+            options.files.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument.starts_with("--")) {
+            const size_t equals = argument.find('=');
+            const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+            const OptionSpec *spec = FindOption(name, 0);
+            if (!spec) {
+                unknown.push_back(name);
+            } else if (!spec->takesValue && equals != std::string::npos) {
+                complaint = complaint.value_or("Unexpected value after '--" + name + "'.");
+            } else if (spec->takesValue && equals != std::string::npos) {
+                options.set[name] = argument.substr(equals + 1);
+            } else if (spec->takesValue && i + 1 < arguments.size()) {
+                options.set[name] = arguments[++i];
+            } else if (spec->takesValue) {
+                complaint = complaint.value_or("Missing value after '--" + name + "'.");
+            } else {
+                options.set[name];
+            }
+        } else {
+            for (size_t at = 1; at < argument.size(); ++at) {
+                const OptionSpec *spec = FindOption({}, argument[at]);
+                if (!spec) {
+                    unknown.push_back(argument.substr(at, 1));
+                } else if (!spec->takesValue) {
+                    options.set[std::string(spec->longName)];
+                } else {
+                    if (at + 1 < argument.size())
+                        options.set[std::string(spec->longName)] = argument.substr(at + 1);
+                    else if (i + 1 < arguments.size())
+                        options.set[std::string(spec->longName)] = arguments[++i];
+                    else
+                        complaint = complaint.value_or("Missing value after '-" + argument.substr(at, 1) + "'.");
+                    break;
+                }
+            }
+        }
+    }
+    if (unknown.size() == 1)
+        return "Unknown option '" + unknown.front() + "'.";
+    if (unknown.size() > 1) {
+        std::string names;
+        for (const std::string &name : unknown)
+            names += (names.empty() ? "" : ", ") + name;
+        return "Unknown options: " + names + ".";
+    }
+    return complaint;
 }
 
 // Where one FILE's picture goes.
 struct Job
 {
-    QString source;             // as typed; "-" is standard input
-    QString destination;        // a path, "-" for standard output, empty when only checking
+    std::string source;         // as typed; "-" is standard input
+    std::string destination;    // a path, "-" for standard output, empty when only checking
 };
 
-QString FileName(const QString &path)
+std::string FileName(const std::string &path)
 {
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-// Two FILEs of one run must not write the same file: the second would silently
-// replace the first. File names are compared as the file system compares them.
-QString DestinationKey(const QString &destination)
-{
-    const QString key = QDir::cleanPath(QDir::current().absoluteFilePath(destination));
-#ifdef Q_OS_WIN
-    return key.toCaseFolded();
+#ifdef _WIN32
+    const size_t slash = path.find_last_of("/\\");
 #else
-    return key;
+    const size_t slash = path.rfind('/');
 #endif
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool ReadStandardInput(QByteArray &bytes)
+std::string PathInFolder(std::string folder, const std::string &name)
 {
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
-    bytes = input.readAll();
-    return input.error() == QFileDevice::NoError;
-}
-
-bool WriteStandardOutput(const QByteArray &bytes)
-{
-    QFile output;
-    return output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered) && output.write(bytes) == bytes.size()
-        && output.flush();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder == "/" ? folder + name : folder + "/" + name;
 }
 
 // Converts, writes or checks one FILE; false when it was not converted.
@@ -141,9 +252,9 @@ bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
     Picture picture;
     ConvertOutcome outcome;
     if (job.source == kStandardStream) {
-        QByteArray bytes;
-        if (!ReadStandardInput(bytes)) {
-            host.AppendError(FailureLine({Failure::CannotOpen}, job.source, QString()));
+        std::string bytes;
+        if (!platform::ReadStandardInput(bytes)) {
+            host.AppendError(FailureLine({Failure::CannotOpen}, job.source, {}));
             return false;
         }
         outcome = PrepareBytes(bytes, job.source, picture, host);
@@ -155,19 +266,19 @@ bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
 
     if (checkOnly) {
         host.finish();
-        printLine(stdout, QStringLiteral("%1: %2 colours, %3-bit").arg(job.source).arg(picture.colourCount)
-                                                                   .arg(picture.fourBitMode ? 4 : 8));
+        printLine(stdout, job.source + ": " + std::to_string(picture.colourCount) + " colours, "
+                              + (picture.fourBitMode ? "4" : "8") + "-bit");
         return true;
     }
-    host.showStep(QStringLiteral("writing"));
+    host.showStep("writing");
     if (job.destination == kStandardStream) {
         host.finish();
-        if (WriteStandardOutput(EncodedPicture(picture)))
+        if (platform::WriteStandardOutput(EncodedPicture(picture)))
             return true;
         host.AppendError(FailureLine({Failure::CannotWrite}, job.source, job.destination));
         return false;
     }
-    return WritePicture(picture, job.source, job.destination, host) == ConvertOutcome::Written;
+    return WritePictureFile(picture, job.source, job.destination, host) == ConvertOutcome::Written;
 }
 
 // Standard input and output are held whole in memory; when they do not fit,
@@ -182,124 +293,78 @@ bool RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
     }
 }
 
-QString HelpText(const QCommandLineParser &parser, const QString &program)
-{
-    // Qt's own usage line names the program by the path it was started with.
-    QString help = parser.helpText();
-    help.replace(0, help.indexOf(QLatin1Char('\n')),
-                 QStringLiteral("Usage: %1 [options] --dest DIR FILE...\n"
-                                "       %1 [options] --output PATH FILE\n"
-                                "       %1 [options] --check FILE...")
-                     .arg(program));
-    return help;
-}
-
 } // namespace
 
-int RunCommandLine(const QStringList &arguments)
+int RunCommandLine(const std::vector<std::string> &arguments)
 {
-    const QString program = QCoreApplication::applicationName();
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Converts 24-bit BMP pictures into palettized BMPs without any loss: 8 bits per pixel\n"
-        "for at most 256 colours, 4 bits per pixel for at most 16. Pictures with more colours\n"
-        "are refused. Each FILE is written to DIR under its own name. A FILE of - is read from\n"
-        "standard input; --dest - writes to standard output. One of --dest, --output and\n"
-        "--check is required."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption noFourBitOption(QStringLiteral("no-four-bit"),
-        QStringLiteral("Always write 8 bits per pixel, even for pictures of at most 16 colours."));
-    const QCommandLineOption placementOption(QStringLiteral("placement"),
-        QStringLiteral("Where the two darkest colours go: none (order of first appearance), dos (darkest at "
-                       "index 0, second-darkest at 1), boot (darkest at 1, second-darkest at 0; the default)."),
-        QStringLiteral("none|dos|boot"), QStringLiteral("boot"));
-    const QCommandLineOption destOption(QStringLiteral("dest"),
-        QStringLiteral("The folder that receives the converted files, under their own names; - writes the "
-                       "one FILE to standard output."),
-        QStringLiteral("DIR"));
-    const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Writes the one FILE to PATH."), QStringLiteral("PATH"));
-    const QCommandLineOption checkOption(QStringLiteral("check"),
-        QStringLiteral("Writes nothing: prints, for each FILE that would be converted, its number of colours "
-                       "and whether it would have 8 or 4 bits per pixel."));
-    parser.addOption(noFourBitOption);
-    parser.addOption(placementOption);
-    parser.addOption(destOption);
-    parser.addOption(outputOption);
-    parser.addOption(checkOption);
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("24-bit BMP pictures to convert; - for standard input."),
-                                 QStringLiteral("FILE..."));
-
-    if (!parser.parse(arguments))
-        return usageError(program, parser.errorText());
-    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
-        std::fputs(HelpText(parser, program).toLocal8Bit().constData(), stdout);
+    Options options;
+    if (const std::optional<std::string> complaint = ParseArguments(arguments, options))
+        return usageError(*complaint);
+    if (options.isSet("help")) {
+        std::fputs(kHelp, stdout);
         return ExitConverted;
     }
-    if (parser.isSet(versionOption)) {
-        std::printf("%s %s\n", qPrintable(program), qPrintable(QCoreApplication::applicationVersion()));
+    if (options.isSet("version")) {
+        std::printf("%s %s\n", kProgram.c_str(), BMP24TO8_VERSION);
         return ExitConverted;
     }
 
-    const QString placementName = parser.value(placementOption);
-    static const QHash<QString, PalettePlacement> placements = {{QStringLiteral("none"), PalettePlacement::None},
-                                                                {QStringLiteral("dos"), PalettePlacement::Dos},
-                                                                {QStringLiteral("boot"), PalettePlacement::BootScreen}};
+    const std::string placementName = options.isSet("placement") ? options.value("placement") : "boot";
+    static const std::map<std::string, PalettePlacement> placements = {
+        {"none", PalettePlacement::None}, {"dos", PalettePlacement::Dos}, {"boot", PalettePlacement::BootScreen}};
     if (!placements.contains(placementName))
-        return usageError(program, QStringLiteral("--placement must be none, dos or boot, not '%1'.").arg(placementName));
-    const PalettePlacement placement = placements.value(placementName);
-    const bool checkOnly = parser.isSet(checkOption);
-    const bool toFolder = parser.isSet(destOption) && parser.value(destOption) != kStandardStream;
-    const bool toStandardOutput = parser.isSet(destOption) && !toFolder;
-    const bool toOutput = parser.isSet(outputOption);
-    if (int(checkOnly) + int(parser.isSet(destOption)) + int(toOutput) > 1)
-        return usageError(program, QStringLiteral("--dest, --output and --check go one at a time."));
-    if (!checkOnly && !parser.isSet(destOption) && !toOutput)
-        return usageError(program, QStringLiteral("Missing --dest DIR (or --output PATH, or --check)."));
-    const QString destination = toFolder ? parser.value(destOption) : QString();
+        return usageError("--placement must be none, dos or boot, not '" + placementName + "'.");
+    const PalettePlacement placement = placements.at(placementName);
+    const bool checkOnly = options.isSet("check");
+    const bool toDest = options.isSet("dest");
+    const bool toFolder = toDest && options.value("dest") != kStandardStream;
+    const bool toStandardOutput = toDest && !toFolder;
+    const bool toOutput = options.isSet("output");
+    if (int(checkOnly) + int(toDest) + int(toOutput) > 1)
+        return usageError("--dest, --output and --check go one at a time.");
+    if (!checkOnly && !toDest && !toOutput)
+        return usageError("Missing --dest DIR (or --output PATH, or --check).");
+    const std::string destination = toFolder ? options.value("dest") : std::string();
     if (toFolder && !platform::IsFolder(destination))
-        return usageError(program, QStringLiteral("'%1' is not a folder.").arg(destination));
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
-        return usageError(program, QStringLiteral("No FILE to convert."));
+        return usageError("'" + destination + "' is not a folder.");
+    const std::vector<std::string> &files = options.files;
+    if (files.empty())
+        return usageError("No FILE to convert.");
     if ((toOutput || toStandardOutput) && files.size() > 1)
-        return usageError(program, QStringLiteral("--output and --dest - take exactly one FILE."));
-    if (toFolder && files.contains(kStandardStream))
-        return usageError(program, QStringLiteral("Standard input has no name to write under in DIR: use --output PATH or --dest -."));
+        return usageError("--output and --dest - take exactly one FILE.");
+    if (toFolder && std::find(files.begin(), files.end(), kStandardStream) != files.end())
+        return usageError("Standard input has no name to write under in DIR: use --output PATH or --dest -.");
 
-    CommandLineHost host(!parser.isSet(noFourBitOption), placement, platform::StandardErrorIsTerminal());
+    CommandLineHost host(!options.isSet("no-four-bit"), placement, platform::StandardErrorIsTerminal());
     int status = ExitConverted;
-    QList<Job> jobs;
-    QSet<QString> claimed;
-    for (const QString &file : files) {
-        Job job{file, toFolder ? QDir(destination).filePath(FileName(file))
-                      : toOutput ? parser.value(outputOption) : toStandardOutput ? kStandardStream : QString()};
-        if (toFolder) {
-            const QString key = DestinationKey(job.destination);
-            if (claimed.contains(key)) {
-                printLine(stderr, QStringLiteral("Duplicate destination - ") + job.destination);
-                status = ExitSomeFailed;
-                continue;
-            }
-            claimed.insert(key);
+    std::vector<Job> jobs;
+    // Two FILEs of one run must not write the same file: the second would
+    // silently replace the first.
+    std::set<std::string> claimed;
+    for (const std::string &file : files) {
+        Job job{file, toFolder ? PathInFolder(destination, FileName(file))
+                      : toOutput ? options.value("output") : toStandardOutput ? kStandardStream : std::string()};
+        if (toFolder && !claimed.insert(platform::ComparablePath(job.destination)).second) {
+            printLine(stderr, "Duplicate destination - " + job.destination);
+            status = ExitSomeFailed;
+            continue;
         }
-        jobs << job;
+        jobs.push_back(job);
     }
 
     platform::CatchInterrupt();
-    qsizetype converted = 0;
-    for (qsizetype i = 0; i < jobs.size() && !platform::InterruptRequested(); ++i) {
-        host.startFile(int(i + 1), int(jobs.size()), jobs.at(i).source);
-        if (RunJobSafely(jobs.at(i), checkOnly, host))
+    size_t converted = 0;
+    for (size_t i = 0; i < jobs.size() && !platform::InterruptRequested(); ++i) {
+        host.startFile(int(i + 1), int(jobs.size()), jobs[i].source);
+        if (RunJobSafely(jobs[i], checkOnly, host))
             ++converted;
         else
             status = ExitSomeFailed;
     }
     host.finish();
     if (platform::InterruptRequested()) {
-        printLine(stderr, QStringLiteral("%1: interrupted; %2 of %3 files not converted")
-                              .arg(program).arg(files.size() - converted).arg(files.size()));
+        printLine(stderr, kProgram + ": interrupted; " + std::to_string(files.size() - converted) + " of "
+                              + std::to_string(files.size()) + " files not converted");
         platform::EndAsInterrupted();
     }
     return status;

@@ -8,8 +8,11 @@
 // error-list message; on a terminal, progress is shown on stderr as well.
 #pragma once
 
-#include <QStringList>
+#include <string>
+#include <vector>
 
 enum ExitStatus { ExitConverted = 0, ExitSomeFailed = 1, ExitUsage = 2 };
 
-int RunCommandLine(const QStringList &arguments);
+// `arguments` start with the program's own name; file names are as the system
+// spells them.
+int RunCommandLine(const std::vector<std::string> &arguments);

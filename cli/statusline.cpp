@@ -1,74 +1,118 @@
 #include "statusline.h"
 
-#include "nativepath.h"
 #include "platform.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 namespace {
 
+bool InRanges(char32_t c, std::initializer_list<std::pair<char32_t, char32_t>> ranges)
+{
+    return std::any_of(ranges.begin(), ranges.end(), [c](const auto &range) { return c >= range.first && c <= range.second; });
+}
+
 int CodePointWidth(char32_t c)
 {
-    const QChar::Category category = QChar::category(c);
-    if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing || category == QChar::Other_Format)
+    // Combining marks and invisible format characters take no column.
+    if (InRanges(c, {{0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A}, {0x064B, 0x065F},
+                     {0x0670, 0x0670}, {0x06D6, 0x06DC}, {0x0E31, 0x0E31}, {0x0E34, 0x0E3A}, {0x0E47, 0x0E4E},
+                     {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x20D0, 0x20FF}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F},
+                     {0x00AD, 0x00AD}, {0x0600, 0x0605}, {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2064},
+                     {0xFEFF, 0xFEFF}, {0xE0001, 0xE007F}, {0xE0100, 0xE01EF}}))
         return 0;
-    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
-        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-        || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF) || (c >= 0x20000 && c <= 0x3FFFD);
+    const bool wide = InRanges(c, {{0x1100, 0x115F}, {0x2E80, 0xA4CF}, {0xAC00, 0xD7A3}, {0xF900, 0xFAFF},
+                                   {0xFE30, 0xFE4F}, {0xFF00, 0xFF60}, {0xFFE0, 0xFFE6}, {0x1F300, 0x1FAFF},
+                                   {0x20000, 0x3FFFD}});
     return wide ? 2 : 1;
 }
 
-// The longest start of `text` (from the end when `fromEnd`) that fits in `columns`.
-QString Fit(const QString &text, int columns, bool fromEnd)
+// One character as the terminal shows it: its bytes and its columns. A byte
+// that does not start a valid UTF-8 sequence is a character of its own.
+struct Glyph
 {
-    const QList<uint> points = text.toUcs4();
-    int used = 0;
-    qsizetype kept = 0;
-    for (; kept < points.size(); ++kept) {
-        const int width = CodePointWidth(points[fromEnd ? points.size() - 1 - kept : kept]);
-        if (used + width > columns)
-            break;
-        used += width;
+    std::string_view bytes;
+    int width;
+};
+
+std::vector<Glyph> Glyphs(std::string_view text)
+{
+    std::vector<Glyph> glyphs;
+    for (size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        bool valid = length > 0 && at + size_t(length) <= text.size();
+        for (int i = 1; valid && i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + size_t(i)]);
+            valid = (next & 0xC0) == 0x80;
+            c = c << 6 | (next & 0x3F);
+        }
+        static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && c >= smallest[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+        const size_t bytes = valid ? size_t(length) : 1;
+        glyphs.push_back({text.substr(at, bytes), valid ? CodePointWidth(c) : 1});
+        at += bytes;
     }
-    const auto *start = reinterpret_cast<const char32_t *>(points.constData()) + (fromEnd ? points.size() - kept : 0);
-    return QString::fromUcs4(start, kept);
+    return glyphs;
+}
+
+// The longest start of `text` (from the end when `fromEnd`) that fits in `columns`.
+std::string Fit(const std::string &text, int columns, bool fromEnd)
+{
+    std::vector<Glyph> glyphs = Glyphs(text);
+    if (fromEnd)
+        std::reverse(glyphs.begin(), glyphs.end());
+    int used = 0;
+    size_t kept = 0;
+    for (; kept < glyphs.size() && used + glyphs[kept].width <= columns; ++kept)
+        used += glyphs[kept].width;
+    if (kept == 0)
+        return {};
+    const Glyph &first = fromEnd ? glyphs[kept - 1] : glyphs.front();
+    const Glyph &last = fromEnd ? glyphs.front() : glyphs[kept - 1];
+    return std::string(first.bytes.data(), size_t(last.bytes.data() + last.bytes.size() - first.bytes.data()));
 }
 
 } // namespace
 
-int StatusLine::displayWidth(const QString &text)
+int StatusLine::displayWidth(const std::string &text)
 {
     int width = 0;
-    for (uint c : text.toUcs4())
-        width += CodePointWidth(c);
+    for (const Glyph &glyph : Glyphs(text))
+        width += glyph.width;
     return width;
 }
 
-QString StatusLine::fitted(const QString &prefix, const QString &name, const QString &text, int columns)
+std::string StatusLine::fitted(const std::string &prefix, const std::string &name, const std::string &text, int columns)
 {
-    const QString tail = QStringLiteral(": ") + text;
+    const std::string tail = ": " + text;
     const int room = columns - displayWidth(prefix) - displayWidth(tail);
     if (displayWidth(name) <= room)
         return prefix + name + tail;
-    static const QString ellipsis = QStringLiteral("...");
     // Keep as much of both ends of the name as fits; at least a little of each.
-    const int nameRoom = qMax(room, 8) - 3;
-    const QString shortened = Fit(name, nameRoom - nameRoom / 2, false) + ellipsis + Fit(name, nameRoom / 2, true);
+    const int nameRoom = std::max(room, 8) - 3;
+    const std::string shortened = Fit(name, nameRoom - nameRoom / 2, false) + "..." + Fit(name, nameRoom / 2, true);
     return Fit(prefix + shortened + tail, columns, false);
 }
 
-void StatusLine::show(int number, int count, const QString &name, const QString &text)
+void StatusLine::show(int number, int count, const std::string &name, const std::string &text)
 {
     // The last column is left free: writing into it makes some terminals wrap.
     const int columns = platform::StandardErrorColumns();
     const int usable = (columns > 0 ? columns : 80) - 1;
-    const QString line = fitted(QStringLiteral("[%1/%2] ").arg(number).arg(count), name, text, usable);
+    std::string prefix = "[";
+    prefix.append(std::to_string(number)).append("/").append(std::to_string(count)).append("] ");
+    const std::string line = fitted(prefix, name, text, usable);
     const int width = displayWidth(line);
     // Blanks over whatever is left of a longer previous line.
-    const QByteArray blanks(qBound(0, qMin(shownWidth_, usable) - width, usable), ' ');
-    std::fprintf(stderr, "\r%s%s", platform::NativePath(line).constData(), blanks.constData());
-    if (!blanks.isEmpty())
-        std::fprintf(stderr, "\r%s", platform::NativePath(line).constData());
+    const std::string blanks(size_t(std::clamp(std::min(shownWidth_, usable) - width, 0, usable)), ' ');
+    std::fprintf(stderr, "\r%s%s", line.c_str(), blanks.c_str());
+    if (!blanks.empty())
+        std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
     shownWidth_ = width;
 }
@@ -77,7 +121,7 @@ void StatusLine::clear()
 {
     if (shownWidth_ == 0)
         return;
-    std::fprintf(stderr, "\r%s\r", QByteArray(shownWidth_, ' ').constData());
+    std::fprintf(stderr, "\r%s\r", std::string(size_t(shownWidth_), ' ').c_str());
     std::fflush(stderr);
     shownWidth_ = 0;
 }

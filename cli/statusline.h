@@ -3,22 +3,23 @@
 // shortened in its middle.
 #pragma once
 
-#include <QString>
+#include <string>
 
 class StatusLine
 {
 public:
-    // Draws "[number/count] name: text" over the previous status.
-    void show(int number, int count, const QString &name, const QString &text);
+    // Draws "[number/count] name: text" over the previous status. The name is
+    // written as its bytes are, UTF-8 or not.
+    void show(int number, int count, const std::string &name, const std::string &text);
     // Removes the status, so that the next line starts on a clean line.
     void clear();
 
     // The text fitted into `columns` columns: the prefix kept, the name
     // shortened in its middle to "...", and the text cut last.
-    static QString fitted(const QString &prefix, const QString &name, const QString &text, int columns);
+    static std::string fitted(const std::string &prefix, const std::string &name, const std::string &text, int columns);
     // The columns a text takes on a terminal: wide East Asian characters take
-    // two, combining marks none.
-    static int displayWidth(const QString &text);
+    // two, combining marks none, a byte that is not UTF-8 one.
+    static int displayWidth(const std::string &text);
 
 private:
     int shownWidth_ = 0;

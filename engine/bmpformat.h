@@ -33,16 +33,16 @@
 //               4 x ceil(width / 8) bytes in all.
 #pragma once
 
-#include <QtGlobal>
+#include <cstdint>
 
 namespace bmp {
 
 // One field of the 54 header bytes: where it starts and how many bytes it has.
 struct Field
 {
-    qint64 offset;
-    qint64 size;
-    constexpr qint64 end() const { return offset + size; }
+    std::int64_t offset;
+    std::int64_t size;
+    constexpr std::int64_t end() const { return offset + size; }
 };
 
 // The fields of the table above, by name.
@@ -64,24 +64,24 @@ inline constexpr Field coloursUsed{46, 4};
 inline constexpr Field importantColours{50, 4};
 } // namespace field
 
-inline constexpr qint64 kFileHeaderSize = 14;
-inline constexpr qint64 kInfoHeaderSize = 40;
-inline constexpr qint64 kHeaderSize = kFileHeaderSize + kInfoHeaderSize;   // 54
+inline constexpr std::int64_t kFileHeaderSize = 14;
+inline constexpr std::int64_t kInfoHeaderSize = 40;
+inline constexpr std::int64_t kHeaderSize = kFileHeaderSize + kInfoHeaderSize;   // 54
 static_assert(field::infoHeaderSize.offset == kFileHeaderSize && field::importantColours.end() == kHeaderSize);
 inline constexpr int kMaxColours = 256;
 inline constexpr int kMaxFourBitColours = 16;
-inline constexpr qint64 kLargestFile = 2147483647;   // every size field must fit in 31 bits
+inline constexpr std::int64_t kLargestFile = 2147483647;   // every size field must fit in 31 bits
 
 // Filler bytes after one stored row of the given number of data bytes.
-constexpr qint64 rowPadding(qint64 dataBytes) { return (4 - dataBytes % 4) % 4; }
+constexpr std::int64_t rowPadding(std::int64_t dataBytes) { return (4 - dataBytes % 4) % 4; }
 
-constexpr qint64 sourceRowBytes(qint64 width) { return 3 * width + rowPadding(3 * width); }
-constexpr qint64 eightBitRowBytes(qint64 width) { return width + rowPadding(width); }
-constexpr qint64 fourBitRowBytes(qint64 width) { return 4 * ((width + 7) / 8); }
+constexpr std::int64_t sourceRowBytes(std::int64_t width) { return 3 * width + rowPadding(3 * width); }
+constexpr std::int64_t eightBitRowBytes(std::int64_t width) { return width + rowPadding(width); }
+constexpr std::int64_t fourBitRowBytes(std::int64_t width) { return 4 * ((width + 7) / 8); }
 
 // The palette: 16 entries for four bits per pixel, 256 for eight, 4 bytes each.
 constexpr int paletteEntries(bool fourBit) { return fourBit ? kMaxFourBitColours : kMaxColours; }
-constexpr qint64 paletteBytes(bool fourBit) { return 4 * qint64(paletteEntries(fourBit)); }
-constexpr qint64 pixelDataOffset(bool fourBit) { return kHeaderSize + paletteBytes(fourBit); }
+constexpr std::int64_t paletteBytes(bool fourBit) { return 4 * std::int64_t(paletteEntries(fourBit)); }
+constexpr std::int64_t pixelDataOffset(bool fourBit) { return kHeaderSize + paletteBytes(fourBit); }
 
 } // namespace bmp

@@ -6,9 +6,9 @@
 
 namespace {
 
-void printAndExit(const QByteArray &, const QString &message)
+void printAndExit(const std::string &, const std::string &message)
 {
-    std::fputs(message.toLocal8Bit().constData(), stderr);
+    std::fputs(message.c_str(), stderr);
     std::fputc('\n', stderr);
     std::exit(3);
 }
@@ -19,9 +19,9 @@ CodecFatalHandler &fatalHandler()
     return handler;
 }
 
-[[noreturn]] void fatalStop(QByteArrayView s, const QString &message)
+[[noreturn]] void fatalStop(std::string_view s, const std::string &message)
 {
-    fatalHandler()(s.toByteArray(), message);
+    fatalHandler()(std::string(s), message);
     std::abort();
 }
 
@@ -32,42 +32,42 @@ CodecFatalHandler SetCodecFatalHandler(CodecFatalHandler handler)
     return std::exchange(fatalHandler(), handler ? std::move(handler) : CodecFatalHandler(printAndExit));
 }
 
-QString DWordLengthMessage()
+std::string DWordLengthMessage()
 {
-    return QStringLiteral("Vážná vnitřní chyba: Do procedury pro převod z dWord na číslo pronikl řetězec jiné délky než 4B!");
+    return std::string("Vážná vnitřní chyba: Do procedury pro převod z dWord na číslo pronikl řetězec jiné délky než 4B!");
 }
 
-QString WordLengthMessage()
+std::string WordLengthMessage()
 {
-    return QStringLiteral("Vážná vnitřní chyba: Do procedury pro převod z Word na číslo pronikl řetězec jiné délky než 2B!");
+    return std::string("Vážná vnitřní chyba: Do procedury pro převod z Word na číslo pronikl řetězec jiné délky než 2B!");
 }
 
-QByteArray NumberToDWord(qint32 n)
+std::string NumberToDWord(std::int32_t n)
 {
-    const auto u = static_cast<quint32>(n);
+    const auto u = static_cast<std::uint32_t>(n);
     const char bytes[4] = {char(u & 0xFF), char((u >> 8) & 0xFF), char((u >> 16) & 0xFF), char(u >> 24)};
-    return QByteArray(bytes, 4);
+    return std::string(bytes, 4);
 }
 
-QByteArray NumberToWord(qint32 n)
+std::string NumberToWord(std::int32_t n)
 {
-    const auto u = static_cast<quint32>(n);
+    const auto u = static_cast<std::uint32_t>(n);
     const char bytes[2] = {char(u & 0xFF), char((u >> 8) & 0xFF)};
-    return QByteArray(bytes, 2);
+    return std::string(bytes, 2);
 }
 
-qint32 DWordToNumber(QByteArrayView s)
+std::int32_t DWordToNumber(std::string_view s)
 {
     if (s.size() != 4)
         fatalStop(s, DWordLengthMessage());
-    const auto b = reinterpret_cast<const uchar *>(s.data());
-    return static_cast<qint32>(quint32(b[0]) | quint32(b[1]) << 8 | quint32(b[2]) << 16 | quint32(b[3]) << 24);
+    const auto b = reinterpret_cast<const std::uint8_t *>(s.data());
+    return static_cast<std::int32_t>(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24);
 }
 
-qint32 WordToNumber(QByteArrayView s)
+std::int32_t WordToNumber(std::string_view s)
 {
     if (s.size() != 2)
         fatalStop(s, WordLengthMessage());
-    const auto b = reinterpret_cast<const uchar *>(s.data());
-    return qint32(b[0]) | qint32(b[1]) << 8;
+    const auto b = reinterpret_cast<const std::uint8_t *>(s.data());
+    return std::int32_t(b[0]) | std::int32_t(b[1]) << 8;
 }

@@ -12,7 +12,7 @@
 #include "failure.h"
 
 class ConversionHost;
-class QIODevice;
+class ByteSource;
 struct Picture;
 struct SourceHeader;
 
@@ -22,4 +22,4 @@ struct SourceHeader;
 // its pixels do (another program cut it short after its header was read), with
 // CannotOpen when a read fails, and with Interrupted when the host's yield says
 // the program is ending.
-Problem IndexColours(QIODevice &source, const SourceHeader &header, Picture &picture, ConversionHost &host);
+Problem IndexColours(ByteSource &source, const SourceHeader &header, Picture &picture, ConversionHost &host);

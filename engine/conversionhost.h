@@ -3,7 +3,7 @@
 // the moments its steps begin, so a host may let the user change them mid-run.
 #pragma once
 
-#include <QString>
+#include <string>
 
 // Where the two darkest palette colours go.
 enum class PalettePlacement {
@@ -26,7 +26,7 @@ public:
     virtual PalettePlacement palettePlacement() const = 0;
 
     // Progress shown to the user: "38 %", "Compatibility", "50 % 4-bit".
-    virtual void setProgressText(const QString &text) = 0;
+    virtual void setProgressText(const std::string &text) = 0;
     // One pass of the host's event loop, after every pixel row read or packed and
     // once while reordering. Returns false when the program is ending: the
     // engine then stops at once, writes nothing and reports nothing.
@@ -34,6 +34,7 @@ public:
     // The user's stop request. It can only change during yield().
     virtual bool abortRequested() const = 0;
 
-    // Adds one entry to the error list.
-    virtual void AppendError(const QString &message) = 0;
+    // Adds one entry to the error list: a UTF-8 line that names the file as
+    // the host named it.
+    virtual void AppendError(const std::string &message) = 0;
 };

@@ -2,7 +2,8 @@
 // a value; ConvertFile turns it into the one error-list line the user sees.
 #pragma once
 
-#include <QString>
+#include <cstdint>
+#include <string>
 
 enum class Failure {
     None,
@@ -28,11 +29,12 @@ enum class Failure {
 struct Problem
 {
     Failure failure = Failure::None;
-    qint64 row = 0;
-    qint64 column = 0;
+    std::int64_t row = 0;
+    std::int64_t column = 0;
 
     explicit operator bool() const { return failure != Failure::None; }
 };
 
 // The error-list line for a problem; empty for Failure::None and Failure::Interrupted.
-QString FailureLine(const Problem &problem, const QString &sourcePath, const QString &destinationPath);
+// Lines are UTF-8; the names are put in as they are given.
+std::string FailureLine(const Problem &problem, const std::string &sourcePath, const std::string &destinationPath);

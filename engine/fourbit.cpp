@@ -12,17 +12,17 @@ bool WantsFourBit(bool fourBitWanted, int colourCount)
     return fourBitWanted && colourCount <= bmp::kMaxFourBitColours;
 }
 
-void PackNibbles(const uchar *indexes, qint64 count, uchar *packed)
+void PackNibbles(const std::uint8_t *indexes, std::int64_t count, std::uint8_t *packed)
 {
-    for (qint64 k = 0; k < count / 2; ++k)
-        packed[k] = uchar(indexes[2 * k] << 4 | indexes[2 * k + 1]);
+    for (std::int64_t k = 0; k < count / 2; ++k)
+        packed[k] = std::uint8_t(indexes[2 * k] << 4 | indexes[2 * k + 1]);
     if (count % 2)
-        packed[count / 2] = uchar(indexes[count - 1] << 4);
+        packed[count / 2] = std::uint8_t(indexes[count - 1] << 4);
 }
 
-void UnpackNibbles(const uchar *packed, qint64 count, uchar *indexes)
+void UnpackNibbles(const std::uint8_t *packed, std::int64_t count, std::uint8_t *indexes)
 {
-    for (qint64 k = 0; k < count / 2; ++k) {
+    for (std::int64_t k = 0; k < count / 2; ++k) {
         indexes[2 * k] = packed[k] >> 4;
         indexes[2 * k + 1] = packed[k] & 0x0F;
     }
@@ -32,20 +32,20 @@ void UnpackNibbles(const uchar *packed, qint64 count, uchar *indexes)
 
 Problem PackFourBit(Picture &picture, ConversionHost &host)
 {
-    const qint64 rows = picture.height;
-    const qint64 width = picture.width;
+    const std::int64_t rows = picture.height;
+    const std::int64_t width = picture.width;
     const bool packed = picture.heldAsNibbles;
     picture.heldAsNibbles = true;
     picture.fourBitMode = true;
-    const qint64 packedRow = picture.heldRowBytes();
+    const std::int64_t packedRow = picture.heldRowBytes();
     if (width == 0)
-        return PassEmptyRows(rows, host, QStringLiteral(" 4-bit"), false);
+        return PassEmptyRows(rows, host, " 4-bit", false);
 
     // A packed row is half as long as the row it comes from, and each row is
     // written at or before where it was read, so the data is packed in place.
-    uchar *data = picture.pixelIndexData.data();
-    RowProgress progress(rows, host, QStringLiteral(" 4-bit"));
-    for (qint64 row = 0; row < rows; ++row) {
+    std::uint8_t *data = picture.pixelIndexData.data();
+    RowProgress progress(rows, host, " 4-bit");
+    for (std::int64_t row = 0; row < rows; ++row) {
         if (!packed)
             PackNibbles(data + row * width, width, data + row * packedRow);
         if (!progress.rowDone(row + 1))

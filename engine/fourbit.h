@@ -23,5 +23,5 @@ Problem PackFourBit(Picture &picture, ConversionHost &host);
 // `count` byte indexes (each below 16) into ceil(count / 2) bytes, left pixel in
 // the high nibble, an odd count ending in a zero nibble; and back. Packing may
 // write over its own input from its start.
-void PackNibbles(const uchar *indexes, qint64 count, uchar *packed);
-void UnpackNibbles(const uchar *packed, qint64 count, uchar *indexes);
+void PackNibbles(const std::uint8_t *indexes, std::int64_t count, std::uint8_t *packed);
+void UnpackNibbles(const std::uint8_t *packed, std::int64_t count, std::uint8_t *indexes);

@@ -1,12 +1,41 @@
 #include "picture.h"
 
-#include "platform.h"
-
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+
 namespace {
+
+// Memory for a picture's indexes, at least one byte, backed by huge pages
+// where the system offers them: a large picture then costs a few dozen page
+// faults instead of thousands. Elsewhere (other systems, a web page) it is
+// ordinary memory.
+std::uint8_t *AllocateLarge(std::int64_t bytes)
+{
+    void *memory = nullptr;
+#ifdef MADV_HUGEPAGE
+    constexpr std::int64_t kHugePage = 2 * 1024 * 1024;
+    if (bytes >= kHugePage) {
+        // Whole huge pages from their first byte; the unused end is never touched.
+        const std::int64_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        memory = std::aligned_alloc(size_t(kHugePage), size_t(rounded));
+        if (memory)
+            madvise(memory, size_t(rounded), MADV_HUGEPAGE);
+    } else
+#endif
+    {
+        memory = std::malloc(size_t(std::max<std::int64_t>(bytes, 1)));
+    }
+    if (!memory)
+        throw std::bad_alloc();
+    return static_cast<std::uint8_t *>(memory);
+}
 
 // Only indexes 0, 1, toIndex1 and toIndex0 can change. Each of them is a value
 // with the bits that flip in it, so that renumbering is four compares and a
@@ -15,8 +44,8 @@ namespace {
 // written could otherwise be its own as far as the compiler knows.
 struct Flips
 {
-    std::array<uchar, 4> values;
-    std::array<uchar, 4> bits;
+    std::array<std::uint8_t, 4> values;
+    std::array<std::uint8_t, 4> bits;
 
     explicit Flips(const IndexExchange &exchange)
         : values{0, 1, exchange.toIndex1, exchange.toIndex0}
@@ -25,11 +54,11 @@ struct Flips
             bits[k] = values[k] ^ exchange(values[k]);
     }
 
-    uchar operator()(uchar x) const
+    std::uint8_t operator()(std::uint8_t x) const
     {
-        uchar flip = 0;
+        std::uint8_t flip = 0;
         for (size_t k = 0; k < values.size(); ++k)
-            flip |= x == values[k] ? bits[k] : uchar(0);
+            flip |= x == values[k] ? bits[k] : std::uint8_t(0);
         return x ^ flip;
     }
 };
@@ -46,23 +75,23 @@ struct Flips
 #endif
 
 BMP24TO8_WIDE_VECTORS
-void IndexExchange::applyToBytes(const uchar *from, uchar *to, qint64 count) const
+void IndexExchange::applyToBytes(const std::uint8_t *from, std::uint8_t *to, std::int64_t count) const
 {
     const Flips flips(*this);
-    for (qint64 i = 0; i < count; ++i)
+    for (std::int64_t i = 0; i < count; ++i)
         to[i] = flips(from[i]);
 }
 
 BMP24TO8_WIDE_VECTORS
-void IndexExchange::applyToNibbles(const uchar *from, uchar *to, qint64 count) const
+void IndexExchange::applyToNibbles(const std::uint8_t *from, std::uint8_t *to, std::int64_t count) const
 {
     const Flips flips(*this);
-    for (qint64 i = 0; i < count; ++i)
-        to[i] = uchar(flips(uchar(from[i] >> 4)) << 4 | flips(uchar(from[i] & 0x0F)));
+    for (std::int64_t i = 0; i < count; ++i)
+        to[i] = std::uint8_t(flips(std::uint8_t(from[i] >> 4)) << 4 | flips(std::uint8_t(from[i] & 0x0F)));
 }
 
-PixelBuffer::PixelBuffer(qint64 size)
-    : data_(static_cast<uchar *>(platform::AllocateLarge(size))), size_(size)
+PixelBuffer::PixelBuffer(std::int64_t size)
+    : data_(AllocateLarge(size)), size_(size)
 {
 }
 
@@ -86,5 +115,5 @@ PixelBuffer &PixelBuffer::operator=(PixelBuffer other) noexcept
 
 PixelBuffer::~PixelBuffer()
 {
-    platform::FreeLarge(data_);
+    std::free(data_);
 }

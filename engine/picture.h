@@ -4,12 +4,13 @@
 
 #include "bmpformat.h"
 
-#include <QByteArrayView>
-
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <string_view>
 
 // One colour as the source stores it: blue, green, red.
-using PaletteEntry = std::array<quint8, 3>;
+using PaletteEntry = std::array<std::uint8_t, 3>;
 using Palette = std::array<PaletteEntry, 256>;
 
 // A picture's pixel indexes: one block of memory, as large as the picture
@@ -19,24 +20,24 @@ class PixelBuffer
 public:
     PixelBuffer() = default;
     // Uninitialized bytes; throws std::bad_alloc when they cannot be had.
-    explicit PixelBuffer(qint64 size);
+    explicit PixelBuffer(std::int64_t size);
     PixelBuffer(const PixelBuffer &other);
     PixelBuffer(PixelBuffer &&other) noexcept;
     PixelBuffer &operator=(PixelBuffer other) noexcept;
     ~PixelBuffer();
 
-    uchar *data() { return data_; }
-    const uchar *data() const { return data_; }
-    qint64 size() const { return size_; }
-    QByteArrayView view() const { return {data_, size_}; }
+    std::uint8_t *data() { return data_; }
+    const std::uint8_t *data() const { return data_; }
+    std::int64_t size() const { return size_; }
+    std::string_view view() const { return {reinterpret_cast<const char *>(data_), size_t(size_)}; }
     // Shortens the content; the memory stays.
-    void truncate(qint64 size) { size_ = qMin(size_, size); }
+    void truncate(std::int64_t size) { size_ = std::min(size_, size); }
 
     friend bool operator==(const PixelBuffer &a, const PixelBuffer &b) { return a.view() == b.view(); }
 
 private:
-    uchar *data_ = nullptr;
-    qint64 size_ = 0;
+    std::uint8_t *data_ = nullptr;
+    std::int64_t size_ = 0;
 };
 
 // The palette placement's renumbering of pixels: the index at toIndex1
@@ -44,25 +45,25 @@ private:
 // rows are written, not in a pass over the pixels of its own.
 struct IndexExchange
 {
-    uchar toIndex1 = 1;
-    uchar toIndex0 = 0;
+    std::uint8_t toIndex1 = 1;
+    std::uint8_t toIndex0 = 0;
 
     bool changesNothing() const { return toIndex1 == 1 && toIndex0 == 0; }
-    uchar operator()(uchar x) const
+    std::uint8_t operator()(std::uint8_t x) const
     {
-        const uchar first = x == toIndex1 ? uchar(1) : x == 1 ? toIndex1 : x;
-        return first == toIndex0 ? uchar(0) : first == 0 ? toIndex0 : first;
+        const std::uint8_t first = x == toIndex1 ? std::uint8_t(1) : x == 1 ? toIndex1 : x;
+        return first == toIndex0 ? std::uint8_t(0) : first == 0 ? toIndex0 : first;
     }
     // Renumbers `count` indexes of one byte each, or bytes of two indexes
     // each, from `from` into `to`.
-    void applyToBytes(const uchar *from, uchar *to, qint64 count) const;
-    void applyToNibbles(const uchar *from, uchar *to, qint64 count) const;
+    void applyToBytes(const std::uint8_t *from, std::uint8_t *to, std::int64_t count) const;
+    void applyToNibbles(const std::uint8_t *from, std::uint8_t *to, std::int64_t count) const;
 };
 
 struct Picture
 {
-    qint32 width = 0;
-    qint32 height = 0;          // number of rows; the output is always bottom-up
+    std::int32_t width = 0;
+    std::int32_t height = 0;          // number of rows; the output is always bottom-up
     int colourCount = 0;        // distinct colours, 0 .. 256
     // Entries 0 .. colourCount-1 in order of first appearance in the file; the
     // rest black until reordering moves a colour there.
@@ -79,6 +80,6 @@ struct Picture
     IndexExchange exchange;
 
     // The bytes of one row as held here, and as the output file stores it.
-    qint64 heldRowBytes() const { return heldAsNibbles ? (qint64(width) + 1) / 2 : width; }
-    qint64 storedRowBytes() const { return fourBitMode ? bmp::fourBitRowBytes(width) : bmp::eightBitRowBytes(width); }
+    std::int64_t heldRowBytes() const { return heldAsNibbles ? (std::int64_t(width) + 1) / 2 : width; }
+    std::int64_t storedRowBytes() const { return fourBitMode ? bmp::fourBitRowBytes(width) : bmp::eightBitRowBytes(width); }
 };

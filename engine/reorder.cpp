@@ -37,7 +37,7 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
     const int toIndex1 = dosPlacement ? secondDarkest : darkest;
     const int toIndex0 = dosPlacement ? darkest : secondDarkest;
 
-    host.setProgressText(QStringLiteral("Compatibility"));
+    host.setProgressText("Compatibility");
     if (!host.yield())
         return {Failure::Interrupted};
 
@@ -48,7 +48,7 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
 
     // Exchange toIndex1 with 1, then toIndex0 with 0: in the pixels as they are
     // written, and in the palette itself, so every pixel keeps its colour.
-    picture.exchange = {uchar(toIndex1), uchar(toIndex0)};
+    picture.exchange = {std::uint8_t(toIndex1), std::uint8_t(toIndex0)};
 
     std::swap(picture.palette[size_t(toIndex1)], picture.palette[1]);
     std::swap(picture.palette[size_t(toIndex0)], picture.palette[0]);

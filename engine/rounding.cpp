@@ -1,20 +1,20 @@
 #include "rounding.h"
 
-qint64 RoundHalfEven(qint64 numerator, qint64 denominator)
+std::int64_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator)
 {
-    const qint64 quotient = numerator / denominator;
-    const qint64 twiceRemainder = 2 * (numerator % denominator);
+    const std::int64_t quotient = numerator / denominator;
+    const std::int64_t twiceRemainder = 2 * (numerator % denominator);
     if (twiceRemainder > denominator || (twiceRemainder == denominator && quotient % 2 != 0))
         return quotient + 1;
     return quotient;
 }
 
-int ProgressPercent(qint64 row, qint64 rows)
+int ProgressPercent(std::int64_t row, std::int64_t rows)
 {
     return int(RoundHalfEven(100 * row, rows));
 }
 
-QString PercentText(int percent)
+std::string PercentText(int percent)
 {
-    return QString::number(percent) + QStringLiteral(" %");
+    return std::to_string(percent) + " %";
 }

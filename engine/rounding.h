@@ -3,11 +3,12 @@
 // built on it.
 #pragma once
 
-#include <QString>
+#include <cstdint>
+#include <string>
 
 // numerator / denominator rounded half to even; both non-negative, denominator > 0.
-qint64 RoundHalfEven(qint64 numerator, qint64 denominator);
+std::int64_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator);
 
 // "38 %" after row 3 of 8; the percentage is 100 x row / rows, rounded half to even.
-int ProgressPercent(qint64 row, qint64 rows);
-QString PercentText(int percent);
+int ProgressPercent(std::int64_t row, std::int64_t rows);
+std::string PercentText(int percent);

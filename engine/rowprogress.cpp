@@ -5,12 +5,12 @@
 
 #include <utility>
 
-RowProgress::RowProgress(qint64 rows, ConversionHost &host, QString suffix)
+RowProgress::RowProgress(std::int64_t rows, ConversionHost &host, std::string suffix)
     : rows_(rows), host_(host), suffix_(std::move(suffix))
 {
 }
 
-bool RowProgress::rowDone(qint64 row)
+bool RowProgress::rowDone(std::int64_t row)
 {
     const int percent = ProgressPercent(row, rows_);
     if (percent != shownPercent_) {
@@ -20,9 +20,9 @@ bool RowProgress::rowDone(qint64 row)
     return host_.yield();
 }
 
-Problem PassEmptyRows(qint64 rows, ConversionHost &host, const QString &suffix, bool stopOnAbort)
+Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, const std::string &suffix, bool stopOnAbort)
 {
-    qint64 row = 1;
+    std::int64_t row = 1;
     while (row <= rows) {
         const int percent = ProgressPercent(row, rows);
         host.setProgressText(PercentText(percent) + suffix);
@@ -31,10 +31,10 @@ Problem PassEmptyRows(qint64 rows, ConversionHost &host, const QString &suffix, 
         if (stopOnAbort && host.abortRequested())
             return {Failure::Aborted};
         // The first row that shows a higher percentage.
-        qint64 low = row + 1;
-        qint64 high = rows + 1;
+        std::int64_t low = row + 1;
+        std::int64_t high = rows + 1;
         while (low < high) {
-            const qint64 middle = low + (high - low) / 2;
+            const std::int64_t middle = low + (high - low) / 2;
             if (ProgressPercent(middle, rows) > percent)
                 high = middle;
             else

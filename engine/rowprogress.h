@@ -4,7 +4,7 @@
 
 #include "failure.h"
 
-#include <QString>
+#include <string>
 
 class ConversionHost;
 
@@ -13,15 +13,15 @@ class ConversionHost;
 class RowProgress
 {
 public:
-    RowProgress(qint64 rows, ConversionHost &host, QString suffix = {});
+    RowProgress(std::int64_t rows, ConversionHost &host, std::string suffix = {});
 
     // After row `row`, counted from 1; false when the program is ending.
-    bool rowDone(qint64 row);
+    bool rowDone(std::int64_t row);
 
 private:
-    qint64 rows_;
+    std::int64_t rows_;
     ConversionHost &host_;
-    QString suffix_;
+    std::string suffix_;
     int shownPercent_ = -1;
 };
 
@@ -32,4 +32,4 @@ private:
 // Shows "N %" + suffix for each percentage from the first row's to 100 and
 // yields after each. Fails with Interrupted when the program is ending, and,
 // when stopOnAbort, with Aborted after a yield in which the user asked to stop.
-Problem PassEmptyRows(qint64 rows, ConversionHost &host, const QString &suffix, bool stopOnAbort);
+Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, const std::string &suffix, bool stopOnAbort);

@@ -1,37 +1,46 @@
 #include "sourceheader.h"
 
 #include "bmpformat.h"
+#include "bytesource.h"
 #include "codecs.h"
 
-#include <QIODevice>
-
+#include <algorithm>
 #include <limits>
+#include <string>
 
-Problem ReadSourceHeader(QIODevice &source, SourceHeader &header)
+Problem ReadSourceHeader(ByteSource &source, SourceHeader &header)
 {
-    const qint64 fileSize = source.size();
-    const qint64 available = qMin(fileSize, bmp::kHeaderSize);
-    const QByteArray bytes = source.read(available);
-    if (bytes.size() != available)
+    const std::int64_t fileSize = source.size();
+    if (fileSize < 0)
         return {Failure::CannotOpen};
-    const auto read = [&bytes](const bmp::Field &field) { return QByteArrayView(bytes).sliced(field.offset, field.size); };
+    const std::int64_t available = std::min(fileSize, bmp::kHeaderSize);
+    std::string bytes(size_t(available), '\0');
+    for (std::int64_t got = 0; got < available;) {
+        const std::int64_t read = source.read(bytes.data() + got, available - got);
+        if (read <= 0)
+            return {Failure::CannotOpen};
+        got += read;
+    }
+    const auto read = [&bytes](const bmp::Field &field) {
+        return std::string_view(bytes).substr(size_t(field.offset), size_t(field.size));
+    };
     // Each test runs once the bytes of its fields are there; before that the
     // file is too short.
     const auto holds = [fileSize](const bmp::Field &field) { return fileSize >= field.end(); };
 
-    if (!holds(bmp::field::signature) || read(bmp::field::signature) != "BM")
+    if (!holds(bmp::field::signature) || read(bmp::field::signature) != std::string_view("BM"))
         return {Failure::NotBmp};
 
     if (!holds(bmp::field::infoHeaderSize))
         return {Failure::Truncated};
-    const qint32 pixelDataOffset = DWordToNumber(read(bmp::field::pixelDataOffset));
+    const std::int32_t pixelDataOffset = DWordToNumber(read(bmp::field::pixelDataOffset));
     if (DWordToNumber(read(bmp::field::infoHeaderSize)) != bmp::kInfoHeaderSize)
         return {Failure::HeaderSizeMismatch};
 
     if (!holds(bmp::field::bitsPerPixel))
         return {Failure::Truncated};
-    const qint32 width = DWordToNumber(read(bmp::field::width));
-    const qint32 height = DWordToNumber(read(bmp::field::height));
+    const std::int32_t width = DWordToNumber(read(bmp::field::width));
+    const std::int32_t height = DWordToNumber(read(bmp::field::height));
     if (WordToNumber(read(bmp::field::bitsPerPixel)) != 24)
         return {Failure::NotTwentyFourBit};
 
@@ -41,9 +50,9 @@ Problem ReadSourceHeader(QIODevice &source, SourceHeader &header)
     if (DWordToNumber(read(bmp::field::compression)) != 0)
         return {Failure::Compressed};
 
-    if (width < 0 || height == std::numeric_limits<qint32>::min())
+    if (width < 0 || height == std::numeric_limits<std::int32_t>::min())
         return {Failure::InvalidDimensions};
-    const qint64 rows = height < 0 ? -qint64(height) : qint64(height);
+    const std::int64_t rows = height < 0 ? -std::int64_t(height) : std::int64_t(height);
     // The 8-bit output is the larger of the two; every size it declares must fit.
     if (bmp::pixelDataOffset(false) + rows * bmp::eightBitRowBytes(width) > bmp::kLargestFile)
         return {Failure::InvalidDimensions};
@@ -53,7 +62,7 @@ Problem ReadSourceHeader(QIODevice &source, SourceHeader &header)
 
     // Bounded by the dimension test above: rows x row bytes stays far below 2^63.
     if (rows > 0 && width > 0) {
-        const qint64 lastPixelEnd = pixelDataOffset + (rows - 1) * bmp::sourceRowBytes(width) + 3 * qint64(width);
+        const std::int64_t lastPixelEnd = pixelDataOffset + (rows - 1) * bmp::sourceRowBytes(width) + 3 * std::int64_t(width);
         if (lastPixelEnd > fileSize)
             return {Failure::Truncated};
     }

@@ -8,20 +8,20 @@
 
 #include "failure.h"
 
-#include <QtGlobal>
+#include <cstdint>
 
-class QIODevice;
+class ByteSource;
 
 struct SourceHeader
 {
-    qint32 width = 0;
-    qint64 rows = 0;            // |height|
+    std::int32_t width = 0;
+    std::int64_t rows = 0;            // |height|
     bool topDown = false;       // negative height: rows stored top row first
-    qint64 pixelDataOffset = 0;
+    std::int64_t pixelDataOffset = 0;
 };
 
 // The tests, in this order: signature, information header size, bits per pixel,
 // compression, dimensions, pixel data offset, and that the file holds every
 // pixel byte (the filler after the last row may be missing). A test whose
 // header bytes are missing gives Truncated.
-Problem ReadSourceHeader(QIODevice &source, SourceHeader &header);
+Problem ReadSourceHeader(ByteSource &source, SourceHeader &header);

@@ -2,29 +2,30 @@
 
 #include "bmpformat.h"
 #include "codecs.h"
-#include "picture.h"
 #include "fourbit.h"
-#include "replacefile.h"
+#include "picture.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cstring>
 
-QByteArray OutputHeaderAndPalette(const Picture &picture)
+std::string OutputHeaderAndPalette(const Picture &picture)
 {
     const bool fourBit = picture.fourBitMode;
-    const auto entries = qint32(bmp::paletteEntries(fourBit));
-    const auto paletteBytes = qint32(bmp::paletteBytes(fourBit));
-    const auto pixelBytes = qint32(picture.storedRowBytes() * picture.height);
+    const auto entries = std::int32_t(bmp::paletteEntries(fourBit));
+    const auto paletteBytes = std::int32_t(bmp::paletteBytes(fourBit));
+    const auto pixelBytes = std::int32_t(picture.storedRowBytes() * picture.height);
 
-    QByteArray out(bmp::kHeaderSize, '\0');
-    const auto put = [&out](const bmp::Field &field, const QByteArray &bytes) {
-        Q_ASSERT(bytes.size() == field.size);
-        out.replace(field.offset, field.size, bytes);
+    std::string out(size_t(bmp::kHeaderSize), '\0');
+    const auto put = [&out](const bmp::Field &field, const std::string &bytes) {
+        assert(std::int64_t(bytes.size()) == field.size);
+        out.replace(size_t(field.offset), size_t(field.size), bytes);
     };
-    put(bmp::field::signature, QByteArrayLiteral("BM"));
-    put(bmp::field::fileSize, NumberToDWord(qint32(bmp::kHeaderSize) + paletteBytes + pixelBytes));
+    put(bmp::field::signature, "BM");
+    put(bmp::field::fileSize, NumberToDWord(std::int32_t(bmp::kHeaderSize) + paletteBytes + pixelBytes));
     put(bmp::field::reserved, NumberToDWord(0));
-    put(bmp::field::pixelDataOffset, NumberToDWord(qint32(bmp::pixelDataOffset(fourBit))));
-    put(bmp::field::infoHeaderSize, NumberToDWord(qint32(bmp::kInfoHeaderSize)));
+    put(bmp::field::pixelDataOffset, NumberToDWord(std::int32_t(bmp::pixelDataOffset(fourBit))));
+    put(bmp::field::infoHeaderSize, NumberToDWord(std::int32_t(bmp::kInfoHeaderSize)));
     put(bmp::field::width, NumberToDWord(picture.width));
     put(bmp::field::height, NumberToDWord(picture.height));
     put(bmp::field::planes, NumberToWord(1));
@@ -36,7 +37,7 @@ QByteArray OutputHeaderAndPalette(const Picture &picture)
     put(bmp::field::coloursUsed, NumberToDWord(entries));
     put(bmp::field::importantColours, NumberToDWord(picture.colourCount));
 
-    out.reserve(bmp::kHeaderSize + paletteBytes);
+    out.reserve(size_t(bmp::kHeaderSize + paletteBytes));
     for (int i = 0; i < entries; ++i) {
         const PaletteEntry &entry = picture.palette[size_t(i)];
         const char bytes[4] = {char(entry[0]), char(entry[1]), char(entry[2]), 0};
@@ -51,8 +52,8 @@ PixelRows::PixelRows(const Picture &picture)
     // Enough rows for a large write at once, at least one, and no more than
     // the picture has: a header may claim an enormous width for no rows at all.
     if (!rowsAsHeld() && storedRow_ > 0) {
-        const qint64 rowsPerPart = qMin<qint64>(picture.height, qMax<qint64>(1, kPartBytes / storedRow_));
-        buffer_ = QByteArray(rowsPerPart * storedRow_, '\0');
+        const std::int64_t rowsPerPart = std::min<std::int64_t>(picture.height, std::max<std::int64_t>(1, kPartBytes / storedRow_));
+        buffer_ = std::string(size_t(rowsPerPart * storedRow_), '\0');
     }
 }
 
@@ -61,9 +62,9 @@ bool PixelRows::rowsAsHeld() const
     return heldRow_ == storedRow_ && picture_.heldAsNibbles == picture_.fourBitMode && picture_.exchange.changesNothing();
 }
 
-QByteArrayView PixelRows::next()
+std::string_view PixelRows::next()
 {
-    const qint64 rows = picture_.height;
+    const std::int64_t rows = picture_.height;
     if (row_ == rows || storedRow_ == 0)   // done, or rows without pixels
         return {};
     if (rowsAsHeld()) {
@@ -71,12 +72,12 @@ QByteArrayView PixelRows::next()
         row_ = rows;
         return picture_.pixelIndexData.view();
     }
-    qint64 filled = 0;
-    for (; row_ < rows && filled + storedRow_ <= buffer_.size(); ++row_, filled += storedRow_) {
+    std::int64_t filled = 0;
+    for (; row_ < rows && filled + storedRow_ <= std::int64_t(buffer_.size()); ++row_, filled += storedRow_) {
         // The padding bytes of the buffer were zeroed when it was made and
         // are never written, so only the held bytes are copied.
-        const uchar *held = picture_.pixelIndexData.data() + row_ * heldRow_;
-        auto *stored = reinterpret_cast<uchar *>(buffer_.data()) + filled;
+        const std::uint8_t *held = picture_.pixelIndexData.data() + row_ * heldRow_;
+        auto *stored = reinterpret_cast<std::uint8_t *>(buffer_.data()) + filled;
         const IndexExchange &exchange = picture_.exchange;
         if (picture_.heldAsNibbles && !picture_.fourBitMode) {
             UnpackNibbles(held, picture_.width, stored);
@@ -92,20 +93,17 @@ QByteArrayView PixelRows::next()
                 stored[heldRow_ - 1] &= 0xF0;   // the filler nibble of an odd row stays zero
         }
     }
-    return QByteArrayView(buffer_).first(filled);
+    return std::string_view(buffer_).substr(0, size_t(filled));
 }
 
-Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath)
+OutputParts::OutputParts(const Picture &picture) : head_(OutputHeaderAndPalette(picture)), rows_(picture)
 {
-    const QByteArray head = OutputHeaderAndPalette(picture);
-    PixelRows rows(picture);
-    bool headWritten = false;
-    const bool written = platform::ReplaceFile(destinationPath, [&]() -> QByteArrayView {
-        if (!headWritten) {
-            headWritten = true;
-            return head;
-        }
-        return rows.next();
-    });
-    return written ? Problem{} : Problem{Failure::CannotWrite};
+}
+
+std::string_view OutputParts::next()
+{
+    if (headGiven_)
+        return rows_.next();
+    headGiven_ = true;
+    return head_;
 }

@@ -1,20 +1,19 @@
-// Writing the palettized output bitmap.
+// The bytes of the palettized output bitmap.
 //
 // Takes the finished picture: 8 bits per pixel with 256 palette entries, or 4
-// bits with 16 entries when four-bit packing has run. The file is written
-// atomically: it appears complete under its name or not at all, and a failed
-// write leaves an existing destination exactly as it was.
+// bits with 16 entries when four-bit packing has run. The bytes are handed out
+// in parts for the caller to put wherever the output goes: a file written
+// atomically, standard output, memory.
 #pragma once
 
-#include "failure.h"
-
-#include <QByteArray>
-#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
 
 struct Picture;
 
 // The 54 header bytes followed by the palette (1024 or 64 bytes).
-QByteArray OutputHeaderAndPalette(const Picture &picture);
+std::string OutputHeaderAndPalette(const Picture &picture);
 
 // The output's pixel rows as the file format wants them, renumbered by the
 // palette placement, unpacked for 8-bit output and padded, handed out in parts
@@ -25,21 +24,30 @@ class PixelRows
 public:
     explicit PixelRows(const Picture &picture);
     // The next part; empty after the last row.
-    QByteArrayView next();
+    std::string_view next();
 
 private:
     // The rows go out as they are held: no padding, nothing to unpack or renumber.
     bool rowsAsHeld() const;
 
-    static constexpr qint64 kPartBytes = 128 * 1024;
+    static constexpr std::int64_t kPartBytes = 128 * 1024;
     const Picture &picture_;
-    qint64 heldRow_;
-    qint64 storedRow_;
-    qint64 row_ = 0;
-    QByteArray buffer_;
+    std::int64_t heldRow_;
+    std::int64_t storedRow_;
+    std::int64_t row_ = 0;
+    std::string buffer_;
 };
 
-// Fails with CannotWrite when the destination cannot be created or written
-// (missing folder, read-only file, full disk, a device or pipe in its place);
-// the destination is then exactly as it was.
-Problem WriteOutputBitmap(const Picture &picture, const QString &destinationPath);
+// The whole output file: the header and palette, then the pixel rows.
+class OutputParts
+{
+public:
+    explicit OutputParts(const Picture &picture);
+    // The next part; empty after the last.
+    std::string_view next();
+
+private:
+    std::string head_;
+    bool headGiven_ = false;
+    PixelRows rows_;
+};

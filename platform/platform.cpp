@@ -3,14 +3,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
+#include <utility>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include <shellapi.h>
 #else
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -38,39 +40,59 @@ int StandardErrorColumns()
 #endif
 }
 
-quint32 SystemVersionValue()
+std::uint32_t SystemVersionValue()
 {
 #ifdef _WIN32
-    return quint32(GetVersion());
+    return std::uint32_t(GetVersion());
 #else
     return 0;
 #endif
 }
 
-void *AllocateLarge(qint64 bytes)
+std::vector<std::string> NativeArguments(int argc, char **argv)
 {
-    void *memory = nullptr;
-#ifdef MADV_HUGEPAGE
-    constexpr qint64 kHugePage = 2 * 1024 * 1024;
-    if (bytes >= kHugePage) {
-        // Whole huge pages from their first byte; the unused end is never touched.
-        const qint64 rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        memory = std::aligned_alloc(size_t(kHugePage), size_t(rounded));
-        if (memory)
-            madvise(memory, size_t(rounded), MADV_HUGEPAGE);
-    } else
-#endif
-    {
-        memory = std::malloc(size_t(qMax<qint64>(bytes, 1)));
+#ifdef _WIN32
+    // The arguments in argv are in the ANSI code page, which cannot hold every
+    // name; the wide command line can.
+    (void)argv;
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; wide && i < count; ++i) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(size_t(bytes > 0 ? bytes - 1 : 0), '\0');
+        if (bytes > 1)
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), bytes, nullptr, nullptr);
+        arguments.push_back(std::move(argument));
     }
-    if (!memory)
-        throw std::bad_alloc();
-    return memory;
+    LocalFree(wide);
+    return arguments.empty() ? std::vector<std::string>(argv, argv + argc) : arguments;
+#else
+    return std::vector<std::string>(argv, argv + argc);
+#endif
 }
 
-void FreeLarge(void *memory)
+bool ReadStandardInput(std::string &bytes)
 {
-    std::free(memory);
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    char buffer[1 << 16];
+    bytes.clear();
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
+        bytes.append(buffer, got);
+        if (got < sizeof buffer)
+            return std::ferror(stdin) == 0;
+    }
+}
+
+bool WriteStandardOutput(std::string_view bytes)
+{
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
 
 void IgnoreFileSizeSignal()

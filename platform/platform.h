@@ -2,7 +2,10 @@
 // Everything platform-specific lives behind these functions.
 #pragma once
 
-#include <QtGlobal>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -14,13 +17,16 @@ int StandardErrorColumns();
 // The operating system's version as one 32-bit value: the major version in the
 // lowest byte, the minor version in the next, the build number above them.
 // Only Windows has such a value; elsewhere this returns 0.
-quint32 SystemVersionValue();
+std::uint32_t SystemVersionValue();
 
-// Memory for a picture's pixels, at least one byte, backed by huge pages where
-// the system offers them: a large picture then costs a few dozen page faults
-// instead of thousands. Throws std::bad_alloc when the memory cannot be had.
-void *AllocateLarge(qint64 bytes);
-void FreeLarge(void *memory);
+// The program's arguments as file names: on Unix-like systems the bytes as
+// they were given (a name need not be valid UTF-8), on Windows UTF-8.
+std::vector<std::string> NativeArguments(int argc, char **argv);
+
+// All of standard input, and all of `bytes` to standard output, unchanged;
+// false when reading or writing failed.
+bool ReadStandardInput(std::string &bytes);
+bool WriteStandardOutput(std::string_view bytes);
 
 // A write past the process's file-size limit then fails like a write to a full
 // disk, and is reported and cleaned up as one, instead of ending the program.

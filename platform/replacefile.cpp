@@ -5,14 +5,12 @@
 #include <QSaveFile>
 #else
 #include "filecalls.h"
-#include "nativepath.h"
-
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -21,8 +19,9 @@ namespace platform {
 
 #ifdef _WIN32
 
-bool ReplaceFile(const QString &path, const NextPart &nextPart)
+bool ReplaceFile(const std::string &utf8Path, const NextPart &nextPart)
 {
+    const QString path = QString::fromStdString(utf8Path);
     // QFileInfo follows links: only a regular file, or a link to one, is replaced.
     const QFileInfo existing(path);
     constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
@@ -32,8 +31,8 @@ bool ReplaceFile(const QString &path, const NextPart &nextPart)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    for (QByteArrayView part = nextPart(); !part.isEmpty(); part = nextPart()) {
-        if (file.write(part.data(), part.size()) != part.size()) {
+    for (std::string_view part = nextPart(); !part.empty(); part = nextPart()) {
+        if (file.write(part.data(), qint64(part.size())) != qint64(part.size())) {
             file.cancelWriting();
             return false;
         }
@@ -63,25 +62,25 @@ namespace {
 // Where the bytes go: the destination itself, or the file a link there points to.
 struct Target
 {
-    QByteArray path;
-    QByteArray folder;
+    std::string path;
+    std::string folder;
     bool exists = false;
     struct stat status = {};
 };
 
-QByteArray FolderOf(const QByteArray &path)
+std::string FolderOf(const std::string &path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool FindTarget(const QByteArray &path, Target &target)
+bool FindTarget(const std::string &path, Target &target)
 {
     target.path = path;
     struct stat entry;
-    if (lstat(path.constData(), &entry) != 0) {
+    if (lstat(path.c_str(), &entry) != 0) {
         if (errno != ENOENT)
             return false;
         target.folder = FolderOf(path);
@@ -91,12 +90,12 @@ bool FindTarget(const QByteArray &path, Target &target)
     target.status = entry;
     if (S_ISLNK(entry.st_mode)) {
         // A dangling link would make us create a file wherever it points.
-        char *resolved = realpath(path.constData(), nullptr);
+        char *resolved = realpath(path.c_str(), nullptr);
         if (!resolved)
             return false;
         target.path = resolved;
         std::free(resolved);
-        if (stat(target.path.constData(), &target.status) != 0)
+        if (stat(target.path.c_str(), &target.status) != 0)
             return false;
     }
     target.folder = FolderOf(target.path);
@@ -104,21 +103,23 @@ bool FindTarget(const QByteArray &path, Target &target)
     // nobody may write is left alone, even by the super-user, who could
     // otherwise replace it.
     return S_ISREG(target.status.st_mode) && (target.status.st_mode & 0222) != 0
-        && access(target.path.constData(), W_OK) == 0;
+        && access(target.path.c_str(), W_OK) == 0;
 }
 
 // Creates a new, empty file under a name that is free, short and hidden.
-int CreateTemporary(const Target &target, QByteArray &temporary)
+int CreateTemporary(const Target &target, std::string &temporary)
 {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    static std::minstd_rand random(std::random_device{}());
+    std::uniform_int_distribution<int> letter(0, int(sizeof letters) - 2);
     // A new file gets the usual permissions less the umask; a replacement gets
     // the old file's mode once its owner is set.
     const mode_t mode = target.exists ? 0600 : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = target.folder + "/.bmp24to8-";
         for (int i = 0; i < 6; ++i)
-            temporary += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-        const int fd = fileCalls().open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            temporary += letters[letter(random)];
+        const int fd = fileCalls().open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -133,10 +134,10 @@ bool KeepOwnerAndMode(int fd, const struct stat &old)
     return fileCalls().fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-bool WriteAll(int fd, QByteArrayView bytes)
+bool WriteAll(int fd, std::string_view bytes)
 {
     const char *at = bytes.data();
-    qsizetype left = bytes.size();
+    size_t left = bytes.size();
     while (left > 0) {
         const ssize_t written = fileCalls().write(fd, at, size_t(left));
         if (written < 0 && errno == EINTR)
@@ -144,7 +145,7 @@ bool WriteAll(int fd, QByteArrayView bytes)
         if (written <= 0)
             return false;
         at += written;
-        left -= written;
+        left -= size_t(written);
     }
     return true;
 }
@@ -152,9 +153,9 @@ bool WriteAll(int fd, QByteArrayView bytes)
 // Makes the rename durable. A folder that may be written but not read cannot
 // be opened for the sync, and some file systems cannot sync a folder at all;
 // neither is a failure, since there is nothing more the program could do.
-bool SyncFolder(const QByteArray &folder)
+bool SyncFolder(const std::string &folder)
 {
-    const int fd = fileCalls().open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    const int fd = fileCalls().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0)
         return errno == EACCES;
     const bool synced = fileCalls().fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
@@ -164,18 +165,18 @@ bool SyncFolder(const QByteArray &folder)
 
 } // namespace
 
-bool ReplaceFile(const QString &path, const NextPart &nextPart)
+bool ReplaceFile(const std::string &path, const NextPart &nextPart)
 {
     Target target;
-    if (!FindTarget(NativePath(path), target))
+    if (!FindTarget(path, target))
         return false;
-    QByteArray temporary;
+    std::string temporary;
     const int fd = CreateTemporary(target, temporary);
     if (fd < 0)
         return false;
 
     bool written = !target.exists || KeepOwnerAndMode(fd, target.status);
-    for (QByteArrayView part = written ? nextPart() : QByteArrayView(); !part.isEmpty(); part = nextPart()) {
+    for (std::string_view part = written ? nextPart() : std::string_view(); !part.empty(); part = nextPart()) {
         if (!WriteAll(fd, part)) {
             written = false;
             break;
@@ -184,9 +185,9 @@ bool ReplaceFile(const QString &path, const NextPart &nextPart)
     written = written && fileCalls().fsync(fd) == 0;
     // Some file systems report a failed write only when the file is closed.
     written = fileCalls().close(fd) == 0 && written;
-    written = written && fileCalls().rename(temporary.constData(), target.path.constData()) == 0;
+    written = written && fileCalls().rename(temporary.c_str(), target.path.c_str()) == 0;
     if (!written) {
-        fileCalls().unlink(temporary.constData());
+        fileCalls().unlink(temporary.c_str());
         return false;
     }
     return SyncFolder(target.folder);
@@ -194,10 +195,10 @@ bool ReplaceFile(const QString &path, const NextPart &nextPart)
 
 #endif
 
-bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> parts)
+bool ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts)
 {
     auto next = parts.begin();
-    return ReplaceFile(path, [&]() { return next == parts.end() ? QByteArrayView() : *next++; });
+    return ReplaceFile(path, [&]() { return next == parts.end() ? std::string_view() : *next++; });
 }
 
 } // namespace platform

@@ -3,16 +3,16 @@
 // I/O error, a crash or a power cut.
 #pragma once
 
-#include <QByteArrayView>
-#include <QString>
-
 #include <functional>
 #include <initializer_list>
+#include <string>
+#include <string_view>
 
 namespace platform {
 
 // Writes `parts`, one after the other, as the file at `path`, and returns
-// whether every byte is on disk under that name.
+// whether every byte is on disk under that name. The path is as the system
+// spells it: bytes on Unix-like systems, UTF-8 on Windows.
 //
 // The bytes go to a temporary file in the same folder whose name is short
 // whatever the destination's length; it is synced, closed and renamed over the
@@ -26,11 +26,11 @@ namespace platform {
 // write are refused untouched. A replaced file keeps its owner, group and mode
 // bits where the process may set them; it is a new file, so other hard links to
 // the old one keep the old content.
-bool ReplaceFile(const QString &path, std::initializer_list<QByteArrayView> parts);
+bool ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts);
 
 // The same with the bytes handed out in parts by `nextPart`, called until it
 // gives an empty part, so that a large file need not be held whole.
-using NextPart = std::function<QByteArrayView()>;
-bool ReplaceFile(const QString &path, const NextPart &nextPart);
+using NextPart = std::function<std::string_view()>;
+bool ReplaceFile(const std::string &path, const NextPart &nextPart);
 
 } // namespace platform

@@ -27,8 +27,8 @@ class TestCodecs : public QObject
 private slots:
     void init()
     {
-        previous_ = SetCodecFatalHandler([](const QByteArray &offending, const QString &message) {
-            throw FatalStop{offending, message};
+        previous_ = SetCodecFatalHandler([](const std::string &offending, const std::string &message) {
+            throw FatalStop{QByteArray::fromStdString(offending), QString::fromStdString(message)};
         });
     }
     void cleanup() { SetCodecFatalHandler(previous_); }
@@ -51,8 +51,8 @@ private slots:
     {
         QFETCH(qint32, number);
         QFETCH(QByteArray, encoded);
-        QCOMPARE(NumberToDWord(number), encoded);
-        QCOMPARE(DWordToNumber(encoded), number);
+        QCOMPARE(QByteArray::fromStdString(NumberToDWord(number)), encoded);
+        QCOMPARE(DWordToNumber(encoded.toStdString()), number);
     }
 
     void word_data()
@@ -71,8 +71,8 @@ private slots:
         QFETCH(qint32, number);
         QFETCH(QByteArray, encoded);
         QFETCH(qint32, decoded);
-        QCOMPARE(NumberToWord(number), encoded);
-        QCOMPARE(WordToNumber(encoded), decoded);
+        QCOMPARE(QByteArray::fromStdString(NumberToWord(number)), encoded);
+        QCOMPARE(WordToNumber(encoded.toStdString()), decoded);
     }
 
     void roundTrip()
@@ -105,7 +105,7 @@ private slots:
         QFETCH(QString, message);
         const QByteArray before = input;
         try {
-            dword ? DWordToNumber(input) : WordToNumber(input);
+            dword ? DWordToNumber(input.toStdString()) : WordToNumber(input.toStdString());
             QFAIL("the decoder returned");
         } catch (const FatalStop &stop) {
             QCOMPARE(stop.offending, input);

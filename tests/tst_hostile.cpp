@@ -2,10 +2,10 @@
 // not files, destinations that cannot be written. Every case checks that the
 // destination was neither created nor changed and that nothing was left behind.
 #include "colourindex.h"
-#include "convertfile.h"
 #include "fakehost.h"
 #include "picture.h"
 #include "sourceheader.h"
+#include "sourcefile.h"
 #include "testbmp.h"
 
 #include <QDir>
@@ -215,14 +215,14 @@ private slots:
     {
         const QString path = this->path(QStringLiteral("cut.bmp"));
         QVERIFY(WriteFileBytes(path, MakeSource({.width = 600, .height = 500})));
-        QFile source(path);
-        QVERIFY(source.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        const std::unique_ptr<ByteSource> source = platform::OpenSourceFile(path.toStdString());
+        QVERIFY(source);
         SourceHeader header;
-        QVERIFY(!ReadSourceHeader(source, header));
+        QVERIFY(!ReadSourceHeader(*source, header));
         QVERIFY(QFile::resize(path, 40));   // shorter than its header now
         Picture picture;
         FakeHost host;
-        QCOMPARE(IndexColours(source, header, picture, host).failure, Failure::Truncated);
+        QCOMPARE(IndexColours(*source, header, picture, host).failure, Failure::Truncated);
     }
 
     void sourceCutShortWhileRead()

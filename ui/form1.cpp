@@ -9,7 +9,6 @@
 #include "wrappingcheckbox.h"
 
 #include "appinfo.h"
-#include "convertfile.h"
 #include "nativepath.h"
 
 #include <QApplication>

@@ -5,9 +5,9 @@
 // options from its controls and shows progress in it.
 #pragma once
 
-#include "conversionhost.h"
 #include "errorlistwindow.h"
 #include "fade.h"
+#include "qtconvert.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -38,7 +38,7 @@ struct WindowServices
     WindowServices();
 };
 
-class Form1 : public QWidget, public ConversionHost
+class Form1 : public QWidget, public QtConversionHost
 {
     Q_OBJECT
 

@@ -5,8 +5,7 @@
 //
 // Built with libFuzzer it is a fuzz target; built with replay.cpp it replays
 // files, so every finding is kept under tests/crashers and replayed by CTest.
-#include "conversionhost.h"
-#include "convertfile.h"
+#include "qtconvert.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +18,7 @@
 
 namespace {
 
-class FuzzHost final : public ConversionHost
+class FuzzHost final : public QtConversionHost
 {
 public:
     FuzzHost(bool fourBit, int placement) : fourBit_(fourBit), placement_(PalettePlacement(placement)) {}

@@ -2,7 +2,7 @@
 // tests that convert one file at a time.
 #pragma once
 
-#include "convertfile.h"
+#include "qtconvert.h"
 
 #include <QTemporaryDir>
 

@@ -3,13 +3,13 @@
 // press Abort or end the program at an exact row.
 #pragma once
 
-#include "conversionhost.h"
+#include "qtconvert.h"
 
 #include <QStringList>
 
 #include <functional>
 
-class FakeHost : public ConversionHost
+class FakeHost : public QtConversionHost
 {
 public:
     bool fourBit = false;

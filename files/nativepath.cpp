@@ -1,75 +1,31 @@
 #include "nativepath.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
-#ifndef _WIN32
-#include <cerrno>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform.h"
 
 namespace platform {
 
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;   // a byte b >= 0x80 becomes U+DC00 + b
+
+} // namespace
+
 #ifdef _WIN32
 
+// The file layer spells Windows paths in UTF-8.
 QString PathFromNative(QByteArrayView bytes)
 {
-    return QFile::decodeName(bytes.toByteArray());
+    return QString::fromUtf8(bytes);
 }
 
 QByteArray NativePath(const QString &path)
 {
-    return QFile::encodeName(path);
-}
-
-QStringList CommandLineArguments(int, char **)
-{
-    // Windows passes the command line as UTF-16, which Qt reads directly.
-    return QCoreApplication::arguments();
-}
-
-bool OpenRegularFileForReading(const QString &path, QFile &file)
-{
-    file.setFileName(path);
-    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-}
-
-bool IsFolder(const QString &path)
-{
-    return QFileInfo(path).isDir();
-}
-
-bool IsRegularFile(const QString &path)
-{
-    return QFileInfo(path).isFile();
-}
-
-bool IsReadableFolder(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.isDir() && info.isReadable() && info.isExecutable();
-}
-
-QStringList FolderEntries(const QString &folder, EntryKind kind)
-{
-    return QDir(folder).entryList(kind == EntryKind::Files ? QDir::Files : QDir::Dirs | QDir::NoDotAndDotDot);
-}
-
-QString DisplayName(const QString &path)
-{
-    return path;
+    return path.toUtf8();
 }
 
 #else
 
 namespace {
-
-constexpr char16_t kEscapeBase = 0xDC00;   // a byte b >= 0x80 becomes U+DC00 + b
 
 // The length of the valid UTF-8 sequence at the start of `bytes`, with its code
 // point; 0 when it is not one (overlong forms and surrogates included).
@@ -151,70 +107,45 @@ QByteArray NativePath(const QString &path)
     return bytes;
 }
 
+#endif
+
 QStringList CommandLineArguments(int argc, char **argv)
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << PathFromNative(argv[i]);
+    for (const std::string &argument : NativeArguments(argc, argv))
+        arguments << PathFromNative(argument);
     return arguments;
 }
 
-bool OpenRegularFileForReading(const QString &path, QFile &file)
+namespace {
+
+std::string Native(const QString &path)
 {
-    // Without O_NONBLOCK, opening a pipe would wait for a writer.
-    const int fd = ::open(NativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
-        ::close(fd);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-    return true;
+    return NativePath(path).toStdString();
 }
+
+} // namespace
 
 bool IsFolder(const QString &path)
 {
-    struct stat status;
-    return stat(NativePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    return IsFolder(Native(path));
 }
 
 bool IsRegularFile(const QString &path)
 {
-    struct stat status;
-    return stat(NativePath(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+    return IsRegularFile(Native(path));
 }
 
 bool IsReadableFolder(const QString &path)
 {
-    return IsFolder(path) && access(NativePath(path).constData(), R_OK | X_OK) == 0;
+    return IsReadableFolder(Native(path));
 }
 
 QStringList FolderEntries(const QString &folder, EntryKind kind)
 {
     QStringList names;
-    const int folderFd = ::open(NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
-        return names;
-    DIR *entries = fdopendir(folderFd);
-    if (!entries) {
-        ::close(folderFd);
-        return names;
-    }
-    while (const dirent *entry = readdir(entries)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        struct stat status;
-        if (fstatat(folderFd, entry->d_name, &status, 0) != 0)
-            continue;   // a dangling link, or gone already
-        if (kind == EntryKind::Files ? S_ISREG(status.st_mode) : S_ISDIR(status.st_mode))
-            names << PathFromNative(entry->d_name);
-    }
-    closedir(entries);
+    for (const std::string &name : FolderEntries(Native(folder), kind))
+        names << PathFromNative(name);
     return names;
 }
 
@@ -227,7 +158,5 @@ QString DisplayName(const QString &path)
     }
     return shown;
 }
-
-#endif
 
 } // namespace platform

@@ -1,0 +1,125 @@
+#include "convert.h"
+
+#include "bytesource.h"
+#include "colourindex.h"
+#include "conversionhost.h"
+#include "failure.h"
+#include "fourbit.h"
+#include "picture.h"
+#include "reorder.h"
+#include "sourceheader.h"
+#include "writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+Problem ReadAndIndex(ByteSource &source, Picture &picture, ConversionHost &host)
+{
+    SourceHeader header;
+    if (Problem problem = ReadSourceHeader(source, header))
+        return problem;
+    return IndexColours(source, header, picture, host);
+}
+
+// The steps between reading and writing.
+Problem Rearrange(Picture &picture, ConversionHost &host)
+{
+    if (Problem problem = ReorderPalette(picture, host))
+        return problem;
+    // Read after reordering, so a change made while the pixels were read applies.
+    if (WantsFourBit(host.fourBitWanted(), picture.colourCount))
+        return PackFourBit(picture, host);
+    return {};
+}
+
+} // namespace
+
+std::int64_t MemorySource::read(char *to, std::int64_t count)
+{
+    const std::int64_t got = std::clamp<std::int64_t>(size() - position_, 0, count);
+    if (got > 0)
+        std::memcpy(to, bytes_.data() + position_, size_t(got));
+    position_ += got;
+    return got;
+}
+
+bool MemorySource::seek(std::int64_t offset)
+{
+    if (offset < 0 || offset > size())
+        return false;
+    position_ = offset;
+    return true;
+}
+
+ConvertOutcome Report(const Problem &problem, const std::string &sourceName, const std::string &destinationName,
+                      ConversionHost &host)
+{
+    if (!problem)
+        return ConvertOutcome::Written;
+    if (problem.failure == Failure::Interrupted)
+        return ConvertOutcome::Interrupted;
+    host.AppendError(FailureLine(problem, sourceName, destinationName));
+    return ConvertOutcome::Failed;
+}
+
+ConvertOutcome PrepareSource(ByteSource &source, const std::string &sourceName, Picture &picture, ConversionHost &host)
+{
+    // A copy, so that a host changing its own strings during a yield cannot reach us.
+    const std::string name = sourceName;
+    Problem problem;
+    try {
+        problem = ReadAndIndex(source, picture, host);
+        if (!problem)
+            problem = Rearrange(picture, host);
+    } catch (const std::bad_alloc &) {
+        // The picture's memory is released as the exception leaves the steps,
+        // before the failure is reported.
+        problem = {Failure::NotEnoughMemory};
+    }
+    return Report(problem, name, {}, host);
+}
+
+ConvertOutcome PrepareBytes(std::string_view source, const std::string &sourceName, Picture &picture,
+                            ConversionHost &host)
+{
+    MemorySource memory(source);
+    return PrepareSource(memory, sourceName, picture, host);
+}
+
+ConvertOutcome WritePicture(const Picture &picture, const std::string &sourceName, const std::string &destinationName,
+                            const PartWriter &write, ConversionHost &host)
+{
+    const std::string source = sourceName;
+    const std::string destination = destinationName;
+    Problem problem;
+    try {
+        // Everything the writing needs is allocated before anything is written.
+        OutputParts parts(picture);
+        if (!write([&parts] { return parts.next(); }))
+            problem = {Failure::CannotWrite};
+    } catch (const std::bad_alloc &) {
+        problem = {Failure::NotEnoughMemory};
+    }
+    return Report(problem, source, destination, host);
+}
+
+std::string EncodedPicture(const Picture &picture)
+{
+    std::string output;
+    OutputParts parts(picture);
+    for (std::string_view part = parts.next(); !part.empty(); part = parts.next())
+        output += part;
+    return output;
+}
+
+ConvertOutcome ConvertBytes(std::string_view source, std::string &output, ConversionHost &host)
+{
+    Picture picture;
+    const ConvertOutcome prepared = PrepareBytes(source, "<memory>", picture, host);
+    if (prepared == ConvertOutcome::Written)
+        output = EncodedPicture(picture);
+    return prepared;
+}
