@@ -1,5 +1,4 @@
 // The command-line front end, run as a separate process the way a user runs it.
-#include "convertfile.h"
 #include "fakehost.h"
 #include "testbmp.h"
 
@@ -86,6 +85,11 @@ private slots:
         QTest::newRow("two FILEs, --dest -") << QStringList{"--dest", "-", "src/good.bmp", "src/bad.bmp"}
                                              << QByteArray("exactly one FILE");
         QTest::newRow("standard input into DIR") << QStringList{"--dest", "out", "-"} << QByteArray("Standard input");
+        QTest::newRow("value for a switch") << QStringList{"--check=yes", "src/good.bmp"}
+                                            << QByteArray("Unexpected value after '--check'.");
+        QTest::newRow("-o without value") << QStringList{"src/good.bmp", "-o"} << QByteArray("Missing value after '-o'.");
+        QTest::newRow("two unknown options") << QStringList{"--frob", "-z", "--check", "src/good.bmp"}
+                                             << QByteArray("Unknown options: frob, z.");
     }
     void usageErrors()
     {
@@ -217,6 +221,13 @@ private slots:
         QTest::newRow("--check") << QStringList{"--check", "src/good.bmp", "src/bad.bmp", "src/black.bmp"} << "" << 1
                                  << QByteArray("src/good.bmp: 3 colours, 4-bit\n")
                                  << QByteArray("File Not BMP - src/bad.bmp\nTry different optimization - src/black.bmp\n");
+        QTest::newRow("--output=PATH") << QStringList{"--output=out/output.bmp", "src/good.bmp"} << "" << 0 << QByteArray()
+                                       << QByteArray();
+        QTest::newRow("-oPATH") << QStringList{"-oout/output.bmp", "src/good.bmp"} << "" << 0 << QByteArray() << QByteArray();
+        QTest::newRow("--dest=- --placement=boot") << QStringList{"--dest=-", "--placement=boot", "src/good.bmp"} << "" << 0
+                                                   << QByteArray("<good>") << QByteArray();
+        QTest::newRow("-- ends the options") << QStringList{"--check", "--", "--version"} << "" << 1 << QByteArray()
+                                             << QByteArray("Cannot open file - --version\n");
         QTest::newRow("--check, 8-bit, standard input") << QStringList{"--check", "--no-four-bit", "-"} << "src/good.bmp" << 0
                                                         << QByteArray("-: 3 colours, 8-bit\n") << QByteArray();
     }
@@ -241,7 +252,8 @@ private slots:
         QCOMPARE(result.err, err);
         QCOMPARE(result.out, out == "<good>" ? good : out);
         const QStringList written = QDir(path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(written, arguments.contains(QStringLiteral("-o")) ? QStringList{QStringLiteral("output.bmp")} : QStringList());
+        const bool toOutput = arguments.join(QLatin1Char(' ')).contains(QStringLiteral("out/output.bmp"));
+        QCOMPARE(written, toOutput ? QStringList{QStringLiteral("output.bmp")} : QStringList());
         if (!written.isEmpty())
             QCOMPARE(ReadFileBytes(path(QStringLiteral("out/output.bmp"))), good);
     }
