@@ -10,6 +10,7 @@ packages=(
     xvfb xauth x11-apps x11-utils xcompmgr imagemagick
     clang libclang-rt-14-dev
     appstream desktop-file-utils dpkg-dev lintian
+    emscripten chromium
 )
 
 missing=()
@@ -18,6 +19,9 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
+
+# The web page's build and tests use npm; a node from elsewhere may bring its own.
+command -v npm >/dev/null || missing+=(npm)
 
 if ((${#missing[@]} > 0)); then
     echo "Installing: ${missing[*]}"

@@ -1,0 +1,65 @@
+// The engine compiled to WebAssembly, run under node over the pictures the
+// native tests replay (known crashers, the fuzz corpus, the seeds), under every
+// combination of options: each output must be byte-identical to the command
+// line's, and each refusal the same line.
+//
+//   node engine.test.js BUNDLE CLI FOLDER...
+'use strict';
+const { spawnSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+
+const [bundle, cli, ...folders] = process.argv.slice(2);
+const api = require(path.resolve(bundle))({});
+
+const combinations = [];
+for (const fourBit of [true, false])
+    for (const placement of ['none', 'dos', 'boot'])
+        combinations.push({ fourBit, placement });
+
+function nativeRun(files, options, destination) {
+    const args = ['--placement', options.placement, '--dest', destination];
+    if (!options.fourBit)
+        args.unshift('--no-four-bit');
+    const run = spawnSync(cli, [...args, ...files], { encoding: 'buffer', maxBuffer: 1 << 28 });
+    return new Set(run.stderr.toString('utf8').split('\n').filter((line) => line));
+}
+
+api.createEngine().then((engine) => {
+    let compared = 0;
+    const failures = [];
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), 'bmp24to8-web-'));
+    for (const folder of folders) {
+        const files = fs.readdirSync(folder).filter((name) => !name.startsWith('.')).sort()
+            .map((name) => path.join(folder, name)).filter((file) => fs.statSync(file).isFile());
+        combinations.forEach((options, n) => {
+            const destination = path.join(work, `${path.basename(folder)}-${n}`);
+            fs.mkdirSync(destination);
+            const refusals = nativeRun(files, options, destination);
+            for (const file of files) {
+                const bytes = fs.readFileSync(file);
+                const result = api.convertSource(engine, file, bytes.length,
+                                                 (at, count) => bytes.subarray(at, at + count), options);
+                const nativeOutput = path.join(destination, path.basename(file));
+                const what = `${file} ${JSON.stringify(options)}`;
+                if (result.error !== undefined) {
+                    if (!refusals.has(result.error))
+                        failures.push(`${what}: the page refused it with "${result.error}", the command line did not`);
+                    if (fs.existsSync(nativeOutput))
+                        failures.push(`${what}: refused here, converted by the command line`);
+                } else if (!fs.existsSync(nativeOutput)) {
+                    failures.push(`${what}: converted here, refused by the command line`);
+                } else if (!Buffer.concat(result.parts).equals(fs.readFileSync(nativeOutput))) {
+                    failures.push(`${what}: the outputs differ`);
+                }
+                ++compared;
+            }
+        });
+    }
+    fs.rmSync(work, { recursive: true, force: true });
+    for (const failure of failures.slice(0, 20))
+        console.log('FAIL: ' + failure);
+    console.log(`${compared} conversions compared, ${failures.length} differed`);
+    process.exit(failures.length === 0 && compared > 0 ? 0 : 1);
+});

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the web page into build/web/ (or WEB_BUILD_DIR): index.html and one
+# script, bmp24to8.js, that holds the engine compiled to WebAssembly, the
+# worker that runs it, the zip library and the page's own code. The page works
+# opened straight from disk, offline.
+#
+#   bash tools/build-web.sh
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+out="${WEB_BUILD_DIR:-$root/build/web}"
+"$root/tools/setup.sh"
+
+# Debian 12's emscripten runs its optimiser with the system's node and finds
+# its modules only here.
+export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
+
+if [ ! -d "$root/web/node_modules/fflate" ] || [ "$root/web/package-lock.json" -nt "$root/web/node_modules/.package-lock.json" ]; then
+    (cd "$root/web" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+
+mkdir -p "$out/.engine"
+engine="$out/.engine/engine.js"
+# The engine is compiled again only when a source of it has changed.
+if [ -f "$engine" ] && [ -z "$(find "$root/engine" "$root/web/api.cpp" "$root/tools/build-web.sh" -newer "$engine")" ]; then
+    echo "engine unchanged"
+else
+    emcc -std=c++20 -O3 -msimd128 -fwasm-exceptions -Wall -Wextra \
+        -I"$root/engine" "$root"/engine/*.cpp "$root/web/api.cpp" -o "$engine" \
+        -sMODULARIZE=1 -sEXPORT_NAME=createEngine -sSINGLE_FILE=1 -sENVIRONMENT=web,worker,node \
+        -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sMAXIMUM_MEMORY=4GB \
+        -sEXPORTED_FUNCTIONS=_convert,_error_line,_next_part,_colour_count,_bits_per_pixel,_malloc,_free \
+        -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
+fi
+
+{
+    echo "// bmp24to8: lossless 24-bit to palettized BMP conversion in the browser."
+    echo "// The worker's code: the engine (WebAssembly, embedded) and its message handling."
+    echo "function bmp24to8Worker(scope) {"
+    echo "var module, exports, define;   // the engine's loader must not take this script's exports"
+    cat "$engine"
+    cat "$root/web/worker.js"
+    echo "if (typeof FileReaderSync !== 'undefined') startWorker(scope, createEngine);"
+    echo "return { createEngine: createEngine, convertSource: convertSource };"
+    echo "}"
+    echo "if (typeof document !== 'undefined') {"
+    echo "(function (module, exports, define) {"
+    cat "$root/web/node_modules/fflate/umd/index.js"
+    echo
+    echo "})();"
+    cat "$root/web/page.js"
+    echo "startPage(bmp24to8Worker);"
+    echo "} else if (typeof module === 'object' && module.exports) {"
+    echo "module.exports = bmp24to8Worker;"
+    echo "}"
+} > "$out/bmp24to8.js"
+cp "$root/web/index.html" "$out/"
+echo "web page: $out/index.html ($(du -k "$out/bmp24to8.js" | cut -f1) KiB of script)"

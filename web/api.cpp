@@ -1,0 +1,142 @@
+// The engine as the web page's worker calls it. One conversion at a time: the
+// worker gives a source (read through its own function, in chunks, so that a
+// large file never has to be in memory whole) and the options, and then takes
+// the output's bytes part by part, or the one error line.
+#include "bytesource.h"
+#include "conversionhost.h"
+#include "convert.h"
+#include "failure.h"
+#include "picture.h"
+#include "writer.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+// Reads up to `count` bytes from `position` of the source into `to`; returns
+// how many, or -1 when the file cannot be read.
+EM_JS(int, ReadSourceAt, (double position, char *to, int count), {
+    return Module['readSource'](position, to, count);
+});
+
+// Shows a progress text: "38 %", "Compatibility", "50 % 4-bit".
+EM_JS(void, ShowProgress, (const char *text), {
+    Module['onProgress'](UTF8ToString(text));
+});
+
+namespace {
+
+class WorkerSource final : public ByteSource
+{
+public:
+    explicit WorkerSource(std::int64_t size) : size_(size) {}
+
+    std::int64_t size() override { return size_; }
+    std::int64_t read(char *to, std::int64_t count) override
+    {
+        // The worker reads at most 2 GiB at a time; the engine asks for far less.
+        const int got = ReadSourceAt(double(position_), to, int(std::min<std::int64_t>(count, 1 << 30)));
+        if (got > 0)
+            position_ += got;
+        return got;
+    }
+    bool seek(std::int64_t offset) override
+    {
+        if (offset < 0 || offset > size_)
+            return false;
+        position_ = offset;
+        return true;
+    }
+    std::int64_t position() override { return position_; }
+
+private:
+    std::int64_t size_;
+    std::int64_t position_ = 0;
+};
+
+// Options fixed for one file; progress goes to the page. The page stops a
+// conversion by ending the worker, so nothing is asked here.
+class WorkerHost final : public ConversionHost
+{
+public:
+    WorkerHost(bool fourBit, PalettePlacement placement) : fourBit_(fourBit), placement_(placement) {}
+
+    bool fourBitWanted() const override { return fourBit_; }
+    PalettePlacement palettePlacement() const override { return placement_; }
+    void setProgressText(const std::string &text) override { ShowProgress(text.c_str()); }
+    bool yield() override { return true; }
+    bool abortRequested() const override { return false; }
+    void AppendError(const std::string &message) override { errorLine = message; }
+
+    std::string errorLine;
+
+private:
+    bool fourBit_;
+    PalettePlacement placement_;
+};
+
+struct Conversion
+{
+    Picture picture;
+    std::unique_ptr<OutputParts> parts;
+    std::string errorLine;
+};
+
+Conversion conversion;
+
+} // namespace
+
+extern "C" {
+
+// Converts the source of `size` bytes that ReadSourceAt reads; `name` is what
+// the error line calls it. placement: 0 "None.", 1 the DOS placement, 2 the
+// boot-screen placement. Returns 1 when the output is ready, 0 when the file
+// was refused (error_line() says why).
+EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, int placement)
+{
+    conversion = Conversion{};
+    WorkerHost host(fourBit != 0, PalettePlacement(placement));
+    WorkerSource source{std::int64_t(size)};
+    const ConvertOutcome outcome = PrepareSource(source, name, conversion.picture, host);
+    conversion.errorLine = host.errorLine;
+    if (outcome != ConvertOutcome::Written)
+        return 0;
+    try {
+        conversion.parts = std::make_unique<OutputParts>(conversion.picture);
+    } catch (const std::bad_alloc &) {
+        conversion.errorLine = FailureLine({Failure::NotEnoughMemory}, name, {});
+        return 0;
+    }
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE const char *error_line()
+{
+    return conversion.errorLine.c_str();
+}
+
+// The next part of the output file: its address, with its size in *size; a
+// size of 0 after the last part, when the picture's memory is released.
+EMSCRIPTEN_KEEPALIVE const char *next_part(int *size)
+{
+    const std::string_view part = conversion.parts ? conversion.parts->next() : std::string_view();
+    *size = int(part.size());
+    if (part.empty())
+        conversion = Conversion{};
+    return part.data();
+}
+
+// Distinct colours and bits per pixel of the output just converted.
+EMSCRIPTEN_KEEPALIVE int colour_count()
+{
+    return conversion.picture.colourCount;
+}
+
+EMSCRIPTEN_KEEPALIVE int bits_per_pixel()
+{
+    return conversion.picture.fourBitMode ? 4 : 8;
+}
+
+} // extern "C"
