@@ -55,7 +55,7 @@ struct IndexExchange
         return first == toIndex0 ? std::uint8_t(0) : first == 0 ? toIndex0 : first;
     }
     // Renumbers `count` indexes of one byte each, or bytes of two indexes
-    // each, from `from` into `to`.
+    // each, from `from` into `to`, which may be `from` itself.
     void applyToBytes(const std::uint8_t *from, std::uint8_t *to, std::int64_t count) const;
     void applyToNibbles(const std::uint8_t *from, std::uint8_t *to, std::int64_t count) const;
 };

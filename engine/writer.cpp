@@ -96,6 +96,26 @@ std::string_view PixelRows::next()
     return std::string_view(buffer_).substr(0, size_t(filled));
 }
 
+void RenumberHeldRows(Picture &picture)
+{
+    const std::int64_t rowBytes = picture.heldRowBytes();
+    if (rowBytes != picture.storedRowBytes() || picture.heldAsNibbles != picture.fourBitMode
+        || picture.exchange.changesNothing())
+        return;
+    std::uint8_t *data = picture.pixelIndexData.data();
+    if (picture.heldAsNibbles) {
+        picture.exchange.applyToNibbles(data, data, picture.pixelIndexData.size());
+        if (picture.width % 2) {
+            // The filler nibble of an odd row stays zero.
+            for (std::int64_t row = 1; row <= picture.height; ++row)
+                data[row * rowBytes - 1] &= 0xF0;
+        }
+    } else {
+        picture.exchange.applyToBytes(data, data, picture.pixelIndexData.size());
+    }
+    picture.exchange = {};
+}
+
 OutputParts::OutputParts(const Picture &picture) : head_(OutputHeaderAndPalette(picture)), rows_(picture)
 {
 }

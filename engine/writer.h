@@ -25,11 +25,12 @@ public:
     explicit PixelRows(const Picture &picture);
     // The next part; empty after the last row.
     std::string_view next();
-
-private:
-    // The rows go out as they are held: no padding, nothing to unpack or renumber.
+    // The rows go out as they are held: no padding, nothing to unpack or
+    // renumber. Each part then stays valid as long as the picture does;
+    // otherwise only until the next call.
     bool rowsAsHeld() const;
 
+private:
     static constexpr std::int64_t kPartBytes = 128 * 1024;
     const Picture &picture_;
     std::int64_t heldRow_;
@@ -38,6 +39,11 @@ private:
     std::string buffer_;
 };
 
+// For a caller that writes a picture once and then drops it: when the rows go
+// out as they are held but for the palette placement's renumbering, renumbers
+// them in place, so that they go out as one part, without a copy.
+void RenumberHeldRows(Picture &picture);
+
 // The whole output file: the header and palette, then the pixel rows.
 class OutputParts
 {
@@ -45,6 +51,9 @@ public:
     explicit OutputParts(const Picture &picture);
     // The next part; empty after the last.
     std::string_view next();
+    // Whether every part stays valid as long as these parts and the picture
+    // do, rather than only until the next call.
+    bool partsStay() const { return rows_.rowsAsHeld(); }
 
 private:
     std::string head_;

@@ -24,11 +24,11 @@ engine="$out/.engine/engine.js"
 if [ -f "$engine" ] && [ -z "$(find "$root/engine" "$root/web/api.cpp" "$root/tools/build-web.sh" -newer "$engine")" ]; then
     echo "engine unchanged"
 else
-    emcc -std=c++20 -O3 -msimd128 -fwasm-exceptions -Wall -Wextra \
+    emcc -std=c++20 -O3 -msimd128 -Wall -Wextra -sASYNCIFY \
         -I"$root/engine" "$root"/engine/*.cpp "$root/web/api.cpp" -o "$engine" \
         -sMODULARIZE=1 -sEXPORT_NAME=createEngine -sSINGLE_FILE=1 -sENVIRONMENT=web,worker,node \
         -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sMAXIMUM_MEMORY=4GB \
-        -sEXPORTED_FUNCTIONS=_convert,_error_line,_next_part,_colour_count,_bits_per_pixel,_malloc,_free \
+        -sEXPORTED_FUNCTIONS=_convert,_error_line,_next_part,_release,_colour_count,_bits_per_pixel,_malloc,_free \
         -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
 fi
 

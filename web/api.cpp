@@ -16,9 +16,15 @@
 #include <string>
 
 // Reads up to `count` bytes from `position` of the source into `to`; returns
-// how many, or -1 when the file cannot be read.
-EM_JS(int, ReadSourceAt, (double position, char *to, int count), {
-    return Module['readSource'](position, to, count);
+// how many, or -1 when the file cannot be read. In the browser a file is read
+// asynchronously (much faster than the synchronous reader), and the
+// conversion waits for each piece without blocking the worker's thread.
+EM_ASYNC_JS(int, ReadSourceAt, (double position, char *to, int count), {
+    const bytes = await Module['readSource'](position, count);
+    if (bytes === null)
+        return -1;
+    HEAPU8.set(bytes, to);
+    return bytes.length;
 });
 
 // Shows a progress text: "38 %", "Compatibility", "50 % 4-bit".
@@ -104,6 +110,7 @@ EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, int
     if (outcome != ConvertOutcome::Written)
         return 0;
     try {
+        RenumberHeldRows(conversion.picture);
         conversion.parts = std::make_unique<OutputParts>(conversion.picture);
     } catch (const std::bad_alloc &) {
         conversion.errorLine = FailureLine({Failure::NotEnoughMemory}, name, {});
@@ -117,15 +124,21 @@ EMSCRIPTEN_KEEPALIVE const char *error_line()
     return conversion.errorLine.c_str();
 }
 
-// The next part of the output file: its address, with its size in *size; a
-// size of 0 after the last part, when the picture's memory is released.
-EMSCRIPTEN_KEEPALIVE const char *next_part(int *size)
+// The next part of the output file: its address, with its size in *size (0
+// after the last part), and in *stays whether the bytes stay where they are
+// until release(), rather than only until the next call.
+EMSCRIPTEN_KEEPALIVE const char *next_part(int *size, int *stays)
 {
     const std::string_view part = conversion.parts ? conversion.parts->next() : std::string_view();
     *size = int(part.size());
-    if (part.empty())
-        conversion = Conversion{};
+    *stays = conversion.parts && conversion.parts->partsStay();
     return part.data();
+}
+
+// Releases the picture's memory.
+EMSCRIPTEN_KEEPALIVE void release()
+{
+    conversion = Conversion{};
 }
 
 // Distinct colours and bits per pixel of the output just converted.

@@ -3,54 +3,81 @@
 // (as a Blob) or the error line. Also loaded by the tests under node, where
 // convertSource() is called directly.
 
-// Converts one source. `readAt(position, count)` gives a Uint8Array of at most
-// `count` bytes from `position` (fewer at the end), or null when the source
-// cannot be read. Returns {parts, colours, bits} or {error}.
-function convertSource(engine, name, size, readAt, options, onProgress) {
-    engine['readSource'] = function (position, to, count) {
-        const bytes = readAt(position, count);
-        if (bytes === null)
-            return -1;
-        engine.HEAPU8.set(bytes, to);
-        return bytes.length;
-    };
+// Converts one source. `readAt(position, count)` gives (or promises) a
+// Uint8Array of at most `count` bytes from `position` (fewer at the end), or
+// null when the source cannot be read. The output's parts, views into the
+// engine's memory where they can be, are given to `makeOutput(parts)` before
+// that memory is released. Promises {output, colours, bits} or {error}, with
+// engineSpent when the engine cannot be used again.
+async function convertSource(engine, name, size, readAt, options, onProgress, makeOutput) {
+    engine['readSource'] = readAt;
     engine['onProgress'] = onProgress || function () {};
     const placement = { none: 0, dos: 1, boot: 2 }[options.placement];
-    const ready = engine.ccall('convert', 'number', ['string', 'number', 'number', 'number'],
-                               [name, size, options.fourBit ? 1 : 0, placement]);
+    let ready;
+    try {
+        ready = await engine.ccall('convert', 'number', ['string', 'number', 'number', 'number'],
+                                   [name, size, options.fourBit ? 1 : 0, placement], { async: true });
+    } catch (error) {
+        // The engine stops only where memory could not be had (it is built
+        // without exception handling, which costs it speed): the file is
+        // refused as the command line refuses it, and the engine is spent.
+        return { error: 'Not enough memory - ' + name, engineSpent: true };
+    }
     if (!ready)
         return { error: engine.UTF8ToString(engine._error_line()) };
-    const colours = engine._colour_count();
-    const bits = engine._bits_per_pixel();
+    const result = { colours: engine._colour_count(), bits: engine._bits_per_pixel() };
     const parts = [];
-    const sizeAt = engine._malloc(4);
+    const sizeAt = engine._malloc(8);
     for (;;) {
-        const at = engine._next_part(sizeAt);
+        const at = engine._next_part(sizeAt, sizeAt + 4);
         const length = engine.HEAP32[sizeAt >> 2];
         if (length === 0)
             break;
-        parts.push(engine.HEAPU8.slice(at, at + length));
+        const bytes = engine.HEAPU8.subarray(at, at + length);
+        parts.push(engine.HEAP32[(sizeAt >> 2) + 1] ? bytes : bytes.slice());
     }
     engine._free(sizeAt);
-    return { parts: parts, colours: colours, bits: bits };
+    result.output = makeOutput(parts);
+    engine._release();
+    return result;
 }
 
-// Reads a File in large slices, so that the engine's small reads cost no
-// round trip each; only one slice is held at a time.
+// Reads a File front to back through one buffer of 8 MiB that is used again
+// and again, so that reading costs neither a round trip per small read nor new
+// memory per piece. A read before the present piece starts the file again
+// there.
 function fileReader(file) {
-    const sliceBytes = 8 * 1024 * 1024;
-    const reader = new FileReaderSync();
+    let reader = null;
+    let buffer = new ArrayBuffer(8 * 1024 * 1024);
     let start = 0;
-    let slice = new Uint8Array(0);
-    return function (position, count) {
+    let piece = new Uint8Array(0);
+    function startAt(position) {
+        if (reader)
+            reader.cancel();
+        const stream = file.slice(position).stream();
         try {
-            if (position < start || position + count > start + slice.length) {
-                start = position;
-                const end = Math.min(file.size, position + Math.max(count, sliceBytes));
-                slice = new Uint8Array(reader.readAsArrayBuffer(file.slice(start, end)));
+            reader = stream.getReader({ mode: 'byob' });
+        } catch (error) {
+            reader = stream.getReader();   // a browser without byte streams
+            buffer = null;
+        }
+        start = position;
+        piece = new Uint8Array(0);
+    }
+    return async function (position, count) {
+        try {
+            if (!reader || position < start)
+                startAt(position);
+            while (position >= start + piece.length) {
+                start += piece.length;
+                const { done, value } = await (buffer ? reader.read(new Uint8Array(buffer)) : reader.read());
+                if (done)
+                    return new Uint8Array(0);
+                if (buffer)
+                    buffer = value.buffer;
+                piece = value;
             }
-            const from = position - start;
-            return slice.subarray(from, Math.min(slice.length, from + count));
+            return piece.subarray(position - start, Math.min(piece.length, position - start + count));
         } catch (error) {
             return null;
         }
@@ -58,19 +85,22 @@ function fileReader(file) {
 }
 
 function startWorker(scope, createEngine) {
-    const engineReady = createEngine();
+    let engineReady = createEngine();
     scope.onmessage = function (event) {
         const job = event.data;   // {id, file, options}
-        engineReady.then(function (engine) {
+        engineReady.then(async function (engine) {
             const started = performance.now();
-            const result = convertSource(engine, job.file.name, job.file.size, fileReader(job.file), job.options,
-                                         function (text) { scope.postMessage({ id: job.id, progress: text }); });
+            const result = await convertSource(engine, job.file.name, job.file.size, fileReader(job.file), job.options,
+                                               function (text) { scope.postMessage({ id: job.id, progress: text }); },
+                                               function (parts) { return new Blob(parts, { type: 'image/bmp' }); });
             const message = { id: job.id, done: true, milliseconds: performance.now() - started,
                               memoryBytes: engine.HEAPU8.length };
-            if (result.error !== undefined)
+            if (result.engineSpent)
+                engineReady = createEngine();
+            if (result.error !== undefined) {
                 message.error = result.error;
-            else {
-                message.blob = new Blob(result.parts, { type: 'image/bmp' });
+            } else {
+                message.blob = result.output;
                 message.colours = result.colours;
                 message.bits = result.bits;
             }

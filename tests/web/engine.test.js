@@ -26,21 +26,22 @@ function nativeRun(files, options, destination) {
     return new Set(run.stderr.toString('utf8').split('\n').filter((line) => line));
 }
 
-api.createEngine().then((engine) => {
+api.createEngine().then(async (engine) => {
     let compared = 0;
     const failures = [];
     const work = fs.mkdtempSync(path.join(os.tmpdir(), 'bmp24to8-web-'));
     for (const folder of folders) {
         const files = fs.readdirSync(folder).filter((name) => !name.startsWith('.')).sort()
             .map((name) => path.join(folder, name)).filter((file) => fs.statSync(file).isFile());
-        combinations.forEach((options, n) => {
+        for (const [n, options] of combinations.entries()) {
             const destination = path.join(work, `${path.basename(folder)}-${n}`);
             fs.mkdirSync(destination);
             const refusals = nativeRun(files, options, destination);
             for (const file of files) {
                 const bytes = fs.readFileSync(file);
-                const result = api.convertSource(engine, file, bytes.length,
-                                                 (at, count) => bytes.subarray(at, at + count), options);
+                const result = await api.convertSource(engine, file, bytes.length,
+                                                       (at, count) => bytes.subarray(at, at + count), options,
+                                                       null, (parts) => Buffer.concat(parts));
                 const nativeOutput = path.join(destination, path.basename(file));
                 const what = `${file} ${JSON.stringify(options)}`;
                 if (result.error !== undefined) {
@@ -50,12 +51,12 @@ api.createEngine().then((engine) => {
                         failures.push(`${what}: refused here, converted by the command line`);
                 } else if (!fs.existsSync(nativeOutput)) {
                     failures.push(`${what}: converted here, refused by the command line`);
-                } else if (!Buffer.concat(result.parts).equals(fs.readFileSync(nativeOutput))) {
+                } else if (!result.output.equals(fs.readFileSync(nativeOutput))) {
                     failures.push(`${what}: the outputs differ`);
                 }
                 ++compared;
             }
-        });
+        }
     }
     fs.rmSync(work, { recursive: true, force: true });
     for (const failure of failures.slice(0, 20))
