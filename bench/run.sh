@@ -99,7 +99,10 @@ if [ -f "$limit_source" ] && [[ " $sizes " == *" 4096x4096 "* ]]; then
             "eatmydata $build/limit ${limit_options//,/ } $work/src/$name.bmp $work/limit/$name.bmp" >/dev/null 2>&1
         ours=$(median_ms "$work/limit.csv" 1); limit=$(median_ms "$work/limit.csv" 2)
         same=$(cmp -s "$work/ours/$name.bmp" "$work/limit/$name.bmp" && echo identical || echo "differ (placement)")
-        awk -v n="$name ${ours_options:-(defaults)}" -v o="$ours" -v l="$limit" -v s="$same" \
+        label="$name ${ours_options:-(defaults)}"
+        [ -z "$ours_options$limit_options" ] && label="$label (limit: default)"
+        [[ "$limit_options" == *-s* ]] && label="$label (limit: atomic, -s)"
+        awk -v n="$label" -v o="$ours" -v l="$limit" -v s="$same" \
             'BEGIN { printf "| %s | %.1f | %.1f | %.2f | %s |\n", n, o, l, o / l, s }'
     done <<'CASES'
 4096x4096-256-noisy --placement,none,--no-four-bit -8
@@ -132,3 +135,11 @@ echo
 echo "Window (offscreen) on $(basename "$largest"): $window_ms ms, command line $cli_ms ms," \
      "ratio $(awk -v w="$window_ms" -v c="$cli_ms" 'BEGIN { printf "%.2f", w / c }');" \
      "output identical: $(cmp -s "$work/window/$(basename "$largest")" "$work/ours/$(basename "$largest")" && echo yes || echo NO)"
+
+# The web page on the largest 256-colour picture, next to the command line
+# (when emscripten and Chromium are there; tools/setup.sh installs them).
+if command -v emcc >/dev/null && command -v chromium >/dev/null; then
+    WEB_BUILD_DIR="$build/web" bash "$root/tools/build-web.sh" >/dev/null
+    echo
+    node "$root/bench/web-bench.js" "$build/web" "$cli" "$largest" 7
+fi

@@ -1,6 +1,7 @@
 // What the conversion engine needs from the program that runs it: the window,
-// the command line, a test or a benchmark. The engine reads the options only at
-// the moments its steps begin, so a host may let the user change them mid-run.
+// the command line, the web page's worker, a test or a benchmark. The engine
+// reads the options only at the moments its steps begin, so a host may let the
+// user change them mid-run.
 #pragma once
 
 #include <string>

@@ -3,6 +3,9 @@
 #ifdef _WIN32
 #include <cstdio>
 #include <filesystem>
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #else
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 // The conversion commands of the main window, clicked as a user clicks them, on
 // real temporary folders: single file, batch, Abort, Reload, and closing the
 // window in the middle of a run.
-#include "convertfile.h"
+#include "qtconvert.h"
 #include "errorlistwindow.h"
 #include "fakehost.h"
 #include "filelist.h"

@@ -1,6 +1,6 @@
 // Packing to four bits per pixel: the nibble and row layout, when the step
 // runs, and its progress.
-#include "convertfile.h"
+#include "qtconvert.h"
 #include "fakehost.h"
 #include "fourbit.h"
 #include "picture.h"

@@ -1,6 +1,6 @@
 // Reading a source: the header tests and their order, colour indexing, progress,
 // Abort, and that no refused file ever creates or changes its destination.
-#include "convertfile.h"
+#include "qtconvert.h"
 #include "conversionfiles.h"
 #include "fakehost.h"
 #include "testbmp.h"

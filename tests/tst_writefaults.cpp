@@ -3,7 +3,7 @@
 // what stands at the destination's name (pipes, devices, links, other owners).
 // Whatever happens, the destination is the old file or the complete new one, a
 // kept old file is reported, and no temporary file is left behind.
-#include "convertfile.h"
+#include "qtconvert.h"
 #include "fakehost.h"
 #include "filecalls.h"
 #include "testbmp.h"
