@@ -178,6 +178,20 @@ async function convert(page, names, abortAt) {
                       `abort at ${abortAt}: the file in progress was not finished`);
             check(next.result === 'not converted', `abort at ${abortAt}: the next file shows "${next.result}"`);
         }
+        // Files dropped on the page join the list; a name already there is replaced.
+        await page.click('#clear');
+        const listed = await page.evaluate((bytes) => {
+            const drop = (names) => {
+                const transfer = new DataTransfer();
+                for (const name of names)
+                    transfer.items.add(new File([new Uint8Array(bytes)], name, { type: 'image/bmp' }));
+                document.getElementById('drop').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true }));
+            };
+            drop(['a.bmp', 'b.bmp']);
+            drop(['b.bmp', 'c.bmp']);
+            return [...document.querySelectorAll('#files tr:not(#empty) .name')].map((cell) => cell.textContent);
+        }, [...pictures['four-bit.bmp']]);
+        check(JSON.stringify(listed) === JSON.stringify(['a.bmp', 'b.bmp', 'c.bmp']), `dropped files listed as ${JSON.stringify(listed)}`);
         check(network.length === 0, `network requests: ${network.join(' ')}`);
     } finally {
         await browser.close();
