@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <new>
 #include <optional>
@@ -140,25 +141,24 @@ struct Options
     }
 };
 
-struct OptionSpec
+// An option this program knows: its long name, its letter (0 for none), and
+// whether it takes a value.
+struct KnownOption
 {
     std::string_view longName;
-    char shortName;
+    char letter;
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {"help", 'h', false},         {"version", 'v', false}, {"no-four-bit", 0, false}, {"placement", 0, true},
     {"dest", 0, true},            {"output", 'o', true},   {"check", 0, false},
 };
 
-const OptionSpec *FindOption(std::string_view longName, char shortName)
+const KnownOption *FindOption(const std::function<bool(const KnownOption &)> &matches)
 {
-    for (const OptionSpec &spec : kOptions) {
-        if (longName.empty() ? spec.shortName == shortName && shortName != 0 : spec.longName == longName)
-            return &spec;
-    }
-    return nullptr;
+    const auto found = std::find_if(std::begin(kOptions), std::end(kOptions), matches);
+    return found == std::end(kOptions) ? nullptr : found;
 }
 
 // Reads the arguments as usual: "--name value", "--name=value", "-o value",
@@ -168,8 +168,21 @@ std::optional<std::string> ParseArguments(const std::vector<std::string> &argume
 {
     std::vector<std::string> unknown;
     std::optional<std::string> complaint;
+    size_t i = 1;
+    // Sets an option as written; `attached` is a value given in the same argument.
+    const auto take = [&](const KnownOption &option, const std::string &written, const std::optional<std::string> &attached) {
+        std::string &value = options.set[std::string(option.longName)];
+        if (!option.takesValue && attached)
+            complaint = complaint.value_or("Unexpected value after '" + written + "'.");
+        else if (option.takesValue && attached)
+            value = *attached;
+        else if (option.takesValue && i + 1 < arguments.size())
+            value = arguments[++i];
+        else if (option.takesValue)
+            complaint = complaint.value_or("Missing value after '" + written + "'.");
+    };
     bool optionsEnded = false;
-    for (size_t i = 1; i < arguments.size(); ++i) {
+    for (; i < arguments.size(); ++i) {
         const std::string &argument = arguments[i];
         if (optionsEnded || argument == kStandardStream || !argument.starts_with('-')) {
             options.files.push_back(argument);
@@ -178,36 +191,25 @@ std::optional<std::string> ParseArguments(const std::vector<std::string> &argume
         } else if (argument.starts_with("--")) {
             const size_t equals = argument.find('=');
             const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const OptionSpec *spec = FindOption(name, 0);
-            if (!spec) {
+            const std::optional<std::string> attached =
+                equals == std::string::npos ? std::nullopt : std::optional(argument.substr(equals + 1));
+            if (const KnownOption *option = FindOption([&](const KnownOption &o) { return o.longName == name; }))
+                take(*option, "--" + name, attached);
+            else
                 unknown.push_back(name);
-            } else if (!spec->takesValue && equals != std::string::npos) {
-                complaint = complaint.value_or("Unexpected value after '--" + name + "'.");
-            } else if (spec->takesValue && equals != std::string::npos) {
-                options.set[name] = argument.substr(equals + 1);
-            } else if (spec->takesValue && i + 1 < arguments.size()) {
-                options.set[name] = arguments[++i];
-            } else if (spec->takesValue) {
-                complaint = complaint.value_or("Missing value after '--" + name + "'.");
-            } else {
-                options.set[name];
-            }
         } else {
             for (size_t at = 1; at < argument.size(); ++at) {
-                const OptionSpec *spec = FindOption({}, argument[at]);
-                if (!spec) {
-                    unknown.push_back(argument.substr(at, 1));
-                } else if (!spec->takesValue) {
-                    options.set[std::string(spec->longName)];
-                } else {
-                    if (at + 1 < argument.size())
-                        options.set[std::string(spec->longName)] = argument.substr(at + 1);
-                    else if (i + 1 < arguments.size())
-                        options.set[std::string(spec->longName)] = arguments[++i];
-                    else
-                        complaint = complaint.value_or("Missing value after '-" + argument.substr(at, 1) + "'.");
-                    break;
+                const char letter = argument[at];
+                const KnownOption *option = FindOption([letter](const KnownOption &o) { return o.letter == letter; });
+                if (!option) {
+                    unknown.push_back(std::string(1, letter));
+                    continue;
                 }
+                // A letter that takes a value takes the rest of the argument, if any.
+                const bool rest = option->takesValue && at + 1 < argument.size();
+                take(*option, std::string("-") + letter, rest ? std::optional(argument.substr(at + 1)) : std::nullopt);
+                if (option->takesValue)
+                    break;
             }
         }
     }
