@@ -46,6 +46,33 @@ std::string OutputHeaderAndPalette(const Picture &picture)
     return out;
 }
 
+namespace {
+
+// The rows are stored as they are held: no padding, packed alike.
+bool StoredAsHeld(const Picture &picture)
+{
+    return picture.heldRowBytes() == picture.storedRowBytes() && picture.heldAsNibbles == picture.fourBitMode;
+}
+
+// Renumbers `rows` held rows, packed as they are stored and one right after
+// the other, from `held` into `stored` (which may be `held`).
+void RenumberRows(const Picture &picture, const std::uint8_t *held, std::uint8_t *stored, std::int64_t rows)
+{
+    const std::int64_t rowBytes = picture.heldRowBytes();
+    if (!picture.heldAsNibbles) {
+        picture.exchange.applyToBytes(held, stored, rows * rowBytes);
+        return;
+    }
+    picture.exchange.applyToNibbles(held, stored, rows * rowBytes);
+    if (picture.width % 2) {
+        // The filler nibble of an odd row stays zero.
+        for (std::int64_t row = 1; row <= rows; ++row)
+            stored[row * rowBytes - 1] &= 0xF0;
+    }
+}
+
+} // namespace
+
 PixelRows::PixelRows(const Picture &picture)
     : picture_(picture), heldRow_(picture.heldRowBytes()), storedRow_(picture.storedRowBytes())
 {
@@ -59,7 +86,7 @@ PixelRows::PixelRows(const Picture &picture)
 
 bool PixelRows::rowsAsHeld() const
 {
-    return heldRow_ == storedRow_ && picture_.heldAsNibbles == picture_.fourBitMode && picture_.exchange.changesNothing();
+    return StoredAsHeld(picture_) && picture_.exchange.changesNothing();
 }
 
 std::string_view PixelRows::next()
@@ -85,12 +112,8 @@ std::string_view PixelRows::next()
                 exchange.applyToBytes(stored, stored, picture_.width);
         } else if (exchange.changesNothing()) {
             std::memcpy(stored, held, size_t(heldRow_));
-        } else if (!picture_.heldAsNibbles) {
-            exchange.applyToBytes(held, stored, heldRow_);
         } else {
-            exchange.applyToNibbles(held, stored, heldRow_);
-            if (picture_.width % 2)
-                stored[heldRow_ - 1] &= 0xF0;   // the filler nibble of an odd row stays zero
+            RenumberRows(picture_, held, stored, 1);
         }
     }
     return std::string_view(buffer_).substr(0, size_t(filled));
@@ -98,21 +121,10 @@ std::string_view PixelRows::next()
 
 void RenumberHeldRows(Picture &picture)
 {
-    const std::int64_t rowBytes = picture.heldRowBytes();
-    if (rowBytes != picture.storedRowBytes() || picture.heldAsNibbles != picture.fourBitMode
-        || picture.exchange.changesNothing())
+    if (!StoredAsHeld(picture) || picture.exchange.changesNothing())
         return;
     std::uint8_t *data = picture.pixelIndexData.data();
-    if (picture.heldAsNibbles) {
-        picture.exchange.applyToNibbles(data, data, picture.pixelIndexData.size());
-        if (picture.width % 2) {
-            // The filler nibble of an odd row stays zero.
-            for (std::int64_t row = 1; row <= picture.height; ++row)
-                data[row * rowBytes - 1] &= 0xF0;
-        }
-    } else {
-        picture.exchange.applyToBytes(data, data, picture.pixelIndexData.size());
-    }
+    RenumberRows(picture, data, data, picture.height);
     picture.exchange = {};
 }
 
