@@ -1,6 +1,7 @@
 #include "statusline.h"
 
 #include "platform.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,20 +42,10 @@ std::vector<Glyph> Glyphs(std::string_view text)
 {
     std::vector<Glyph> glyphs;
     for (size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        bool valid = length > 0 && at + size_t(length) <= text.size();
-        for (int i = 1; valid && i < length; ++i) {
-            const auto next = static_cast<unsigned char>(text[at + size_t(i)]);
-            valid = (next & 0xC0) == 0x80;
-            c = c << 6 | (next & 0x3F);
-        }
-        static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && c >= smallest[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-        const size_t bytes = valid ? size_t(length) : 1;
-        glyphs.push_back({text.substr(at, bytes), valid ? CodePointWidth(c) : 1});
+        char32_t c = 0;
+        const int length = platform::Utf8Sequence(text.substr(at), c);
+        const size_t bytes = length > 0 ? size_t(length) : 1;
+        glyphs.push_back({text.substr(at, bytes), length > 0 ? CodePointWidth(c) : 1});
         at += bytes;
     }
     return glyphs;

@@ -1,6 +1,7 @@
 #include "nativepath.h"
 
 #include "platform.h"
+#include "utf8.h"
 
 namespace platform {
 
@@ -25,44 +26,6 @@ QByteArray NativePath(const QString &path)
 
 #else
 
-namespace {
-
-// The length of the valid UTF-8 sequence at the start of `bytes`, with its code
-// point; 0 when it is not one (overlong forms and surrogates included).
-int ValidSequence(QByteArrayView bytes, char32_t &codePoint)
-{
-    const auto lead = uchar(bytes[0]);
-    int length = 0;
-    char32_t smallest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        smallest = 0x80;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        smallest = 0x800;
-        codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        smallest = 0x10000;
-        codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length)
-        return 0;
-    for (int i = 1; i < length; ++i) {
-        const auto next = uchar(bytes[i]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        codePoint = codePoint << 6 | (next & 0x3F);
-    }
-    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-    return codePoint < smallest || surrogate || codePoint > 0x10FFFF ? 0 : length;
-}
-
-} // namespace
-
 QString PathFromNative(QByteArrayView bytes)
 {
     QString path;
@@ -70,7 +33,7 @@ QString PathFromNative(QByteArrayView bytes)
     for (qsizetype at = 0; at < bytes.size();) {
         const auto byte = uchar(bytes[at]);
         char32_t codePoint = byte;
-        const int length = byte < 0x80 ? 1 : ValidSequence(bytes.sliced(at), codePoint);
+        const int length = Utf8Sequence(std::string_view(bytes.data() + at, size_t(bytes.size() - at)), codePoint);
         if (length == 0) {
             path += QChar(char16_t(kEscapeBase + byte));
             ++at;
