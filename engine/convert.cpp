@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -65,10 +66,8 @@ ConvertOutcome Report(const Problem &problem, const std::string &sourceName, con
     return ConvertOutcome::Failed;
 }
 
-ConvertOutcome PrepareSource(ByteSource &source, const std::string &sourceName, Picture &picture, ConversionHost &host)
+ConvertOutcome PrepareSource(ByteSource &source, std::string sourceName, Picture &picture, ConversionHost &host)
 {
-    // A copy, so that a host changing its own strings during a yield cannot reach us.
-    const std::string name = sourceName;
     Problem problem;
     try {
         problem = ReadAndIndex(source, picture, host);
@@ -79,21 +78,19 @@ ConvertOutcome PrepareSource(ByteSource &source, const std::string &sourceName, 
         // before the failure is reported.
         problem = {Failure::NotEnoughMemory};
     }
-    return Report(problem, name, {}, host);
+    return Report(problem, sourceName, {}, host);
 }
 
-ConvertOutcome PrepareBytes(std::string_view source, const std::string &sourceName, Picture &picture,
+ConvertOutcome PrepareBytes(std::string_view source, std::string sourceName, Picture &picture,
                             ConversionHost &host)
 {
     MemorySource memory(source);
-    return PrepareSource(memory, sourceName, picture, host);
+    return PrepareSource(memory, std::move(sourceName), picture, host);
 }
 
-ConvertOutcome WritePicture(const Picture &picture, const std::string &sourceName, const std::string &destinationName,
+ConvertOutcome WritePicture(const Picture &picture, std::string sourceName, std::string destinationName,
                             const PartWriter &write, ConversionHost &host)
 {
-    const std::string source = sourceName;
-    const std::string destination = destinationName;
     Problem problem;
     try {
         // Everything the writing needs is allocated before anything is written.
@@ -103,7 +100,7 @@ ConvertOutcome WritePicture(const Picture &picture, const std::string &sourceNam
     } catch (const std::bad_alloc &) {
         problem = {Failure::NotEnoughMemory};
     }
-    return Report(problem, source, destination, host);
+    return Report(problem, sourceName, destinationName, host);
 }
 
 std::string EncodedPicture(const Picture &picture)

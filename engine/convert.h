@@ -30,8 +30,11 @@ enum class ConvertOutcome {
 // Runs every step but the writing on an open source; `sourceName` is what
 // failure lines call it. A picture whose pixels do not fit in memory is one
 // refused file ("Not enough memory"), not the end of the batch.
-ConvertOutcome PrepareSource(ByteSource &source, const std::string &sourceName, Picture &picture, ConversionHost &host);
-ConvertOutcome PrepareBytes(std::string_view source, const std::string &sourceName, Picture &picture,
+//
+// Names are taken by value: the engine keeps copies of its own, since a host
+// may change its own strings while it yields.
+ConvertOutcome PrepareSource(ByteSource &source, std::string sourceName, Picture &picture, ConversionHost &host);
+ConvertOutcome PrepareBytes(std::string_view source, std::string sourceName, Picture &picture,
                             ConversionHost &host);
 
 // Hands the output's bytes of a prepared picture to `write`, part after part,
@@ -40,7 +43,7 @@ ConvertOutcome PrepareBytes(std::string_view source, const std::string &sourceNa
 // the failure line names `destinationName`. A want of memory names the source.
 using NextPart = std::function<std::string_view()>;
 using PartWriter = std::function<bool(const NextPart &nextPart)>;
-ConvertOutcome WritePicture(const Picture &picture, const std::string &sourceName, const std::string &destinationName,
+ConvertOutcome WritePicture(const Picture &picture, std::string sourceName, std::string destinationName,
                             const PartWriter &write, ConversionHost &host);
 
 // The whole output file of a prepared picture.

@@ -5,32 +5,30 @@
 #include "replacefile.h"
 #include "sourcefile.h"
 
-ConvertOutcome PrepareFile(const std::string &sourcePath, Picture &picture, ConversionHost &host)
+#include <utility>
+
+ConvertOutcome PrepareFile(std::string sourcePath, Picture &picture, ConversionHost &host)
 {
-    // A copy, so that a host changing its own strings during a yield cannot reach us.
-    const std::string source = sourcePath;
     // Only regular files: a folder cannot be read, and reading a pipe or a
     // device could block for ever.
-    const std::unique_ptr<ByteSource> file = platform::OpenSourceFile(source);
+    const std::unique_ptr<ByteSource> file = platform::OpenSourceFile(sourcePath);
     if (!file)
-        return Report({Failure::CannotOpen}, source, {}, host);
-    return PrepareSource(*file, source, picture, host);
+        return Report({Failure::CannotOpen}, sourcePath, {}, host);
+    return PrepareSource(*file, std::move(sourcePath), picture, host);
 }
 
-ConvertOutcome WritePictureFile(const Picture &picture, const std::string &sourceName,
-                                const std::string &destinationPath, ConversionHost &host)
+ConvertOutcome WritePictureFile(const Picture &picture, std::string sourceName, std::string destinationPath,
+                                ConversionHost &host)
 {
-    const std::string destination = destinationPath;
-    return WritePicture(picture, sourceName, destination,
-                        [&destination](const NextPart &nextPart) { return platform::ReplaceFile(destination, nextPart); },
-                        host);
+    const auto replace = [&destinationPath](const NextPart &nextPart) { return platform::ReplaceFile(destinationPath, nextPart); };
+    return WritePicture(picture, std::move(sourceName), destinationPath, replace, host);
 }
 
-ConvertOutcome ConvertFile(const std::string &sourcePath, const std::string &destinationPath, ConversionHost &host)
+ConvertOutcome ConvertFile(std::string sourcePath, std::string destinationPath, ConversionHost &host)
 {
-    const std::string source = sourcePath;
-    const std::string destination = destinationPath;
     Picture picture;
-    const ConvertOutcome prepared = PrepareFile(source, picture, host);
-    return prepared == ConvertOutcome::Written ? WritePictureFile(picture, source, destination, host) : prepared;
+    const ConvertOutcome prepared = PrepareFile(sourcePath, picture, host);
+    return prepared == ConvertOutcome::Written
+        ? WritePictureFile(picture, std::move(sourcePath), std::move(destinationPath), host)
+        : prepared;
 }

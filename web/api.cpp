@@ -5,7 +5,6 @@
 #include "bytesource.h"
 #include "conversionhost.h"
 #include "convert.h"
-#include "failure.h"
 #include "picture.h"
 #include "writer.h"
 
@@ -109,13 +108,9 @@ EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, int
     conversion.errorLine = host.errorLine;
     if (outcome != ConvertOutcome::Written)
         return 0;
-    try {
-        RenumberHeldRows(conversion.picture);
-        conversion.parts = std::make_unique<OutputParts>(conversion.picture);
-    } catch (const std::bad_alloc &) {
-        conversion.errorLine = FailureLine({Failure::NotEnoughMemory}, name, {});
-        return 0;
-    }
+    // The picture is written once, so its rows may be renumbered where they are.
+    RenumberHeldRows(conversion.picture);
+    conversion.parts = std::make_unique<OutputParts>(conversion.picture);
     return 1;
 }
 
