@@ -9,7 +9,9 @@
 #include "statusline.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <new>
@@ -53,12 +55,49 @@ Arguments:
                                input.
 )";
 
-void printLine(std::FILE *stream, const std::string &line)
+// Prints one line of a message; on a terminal with every control character
+// made harmless, as a file name may hold any. Elsewhere names go out as the
+// bytes they were typed as. False when the line could not be written.
+bool PrintLine(std::FILE *stream, const std::string &line)
 {
-    // File names go out as the bytes they were typed as.
-    std::fputs(line.c_str(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+    const bool terminal = stream == stdout ? platform::StandardOutputIsTerminal() : platform::StandardErrorIsTerminal();
+    const std::string shown = (terminal ? ForTerminal(line) : line) + '\n';
+    return std::fwrite(shown.data(), 1, shown.size(), stream) == shown.size() && std::fflush(stream) == 0;
+}
+
+// Standard output carries what was asked for: help, the version, --check's
+// lines. A write there that fails is the run's failure, as in GNU tools: the
+// first error is kept, the run stops, and it is reported once at the end.
+int standardOutputError = 0;
+
+void KeepOutputError(bool written)
+{
+    if (!written && standardOutputError == 0)
+        standardOutputError = errno != 0 ? errno : EIO;
+}
+
+void PrintOut(const std::string &line)
+{
+    errno = 0;
+    KeepOutputError(PrintLine(stdout, line));
+}
+
+void WriteOut(std::string_view text)
+{
+    errno = 0;
+    KeepOutputError(std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0);
+}
+
+// The status the program ends with once standard output is flushed: 1, with
+// "write error", when anything written there was lost.
+int EndStatus(int status)
+{
+    errno = 0;
+    KeepOutputError(std::fflush(stdout) == 0);
+    if (standardOutputError == 0)
+        return status;
+    PrintLine(stderr, kProgram + ": write error: " + std::strerror(standardOutputError));
+    return ExitSomeFailed;
 }
 
 // The command line's own words for the engine's progress texts.
@@ -87,6 +126,7 @@ public:
 
     void startFile(int number, int count, const std::string &path)
     {
+        aborted_ = false;
         number_ = number;
         count_ = count;
         name_ = path;
@@ -104,10 +144,13 @@ public:
     void AppendError(const std::string &message) override
     {
         status_.clear();
-        printLine(stderr, message);
+        PrintLine(stderr, message);
+        aborted_ = message == FailureLine({Failure::Aborted}, name_, {});
     }
 
     void finish() { status_.clear(); }
+    // Whether the last file was stopped by Ctrl+C before it was done.
+    bool lastFileAborted() const { return aborted_; }
 
 private:
     bool fourBit_;
@@ -117,13 +160,14 @@ private:
     int number_ = 0;
     int count_ = 0;
     std::string name_;
+    bool aborted_ = false;
 };
 
 int usageError(const std::string &message)
 {
-    printLine(stderr, kProgram + ": " + message);
-    printLine(stderr, "Usage: " + kProgram + " [options] --dest DIR FILE...");
-    printLine(stderr, "Try '" + kProgram + " --help' for more information.");
+    PrintLine(stderr, kProgram + ": " + message);
+    PrintLine(stderr, "Usage: " + kProgram + " [options] --dest DIR FILE...");
+    PrintLine(stderr, "Try '" + kProgram + " --help' for more information.");
     return ExitUsage;
 }
 
@@ -161,12 +205,28 @@ const KnownOption *FindOption(const std::function<bool(const KnownOption &)> &ma
     return found == std::end(kOptions) ? nullptr : found;
 }
 
+// Whether every letter of "-abc" is a known option, up to the first that takes
+// a value (the rest is its value).
+bool LettersAreOptions(const std::string &argument)
+{
+    for (size_t at = 1; at < argument.size(); ++at) {
+        const char letter = argument[at];
+        const KnownOption *option = FindOption([letter](const KnownOption &o) { return o.letter == letter; });
+        if (!option)
+            return false;
+        if (option->takesValue)
+            return true;
+    }
+    return true;
+}
+
 // Reads the arguments as usual: "--name value", "--name=value", "-o value",
 // "-oVALUE", flags of one letter written together ("-hv"), "--" before FILEs
 // that start with a dash, and "-" as a FILE. Returns the complaint, if any.
 std::optional<std::string> ParseArguments(const std::vector<std::string> &arguments, Options &options)
 {
     std::vector<std::string> unknown;
+    bool nameLike = false;   // an unknown argument that looks like a file name
     std::optional<std::string> complaint;
     size_t i = 1;
     // Sets an option as written; `attached` is a value given in the same argument.
@@ -197,6 +257,10 @@ std::optional<std::string> ParseArguments(const std::vector<std::string> &argume
                 take(*option, "--" + name, attached);
             else
                 unknown.push_back(name);
+        } else if (argument.size() > 2 && !LettersAreOptions(argument)) {
+            // More likely a file name than letters run together.
+            unknown.push_back(argument);
+            nameLike = true;
         } else {
             for (size_t at = 1; at < argument.size(); ++at) {
                 const char letter = argument[at];
@@ -213,13 +277,14 @@ std::optional<std::string> ParseArguments(const std::vector<std::string> &argume
             }
         }
     }
+    const std::string hint = nameLike ? " (put -- before file names that start with a dash)." : ".";
     if (unknown.size() == 1)
-        return "Unknown option '" + unknown.front() + "'.";
+        return "Unknown option '" + unknown.front() + "'" + hint;
     if (unknown.size() > 1) {
         std::string names;
         for (const std::string &name : unknown)
             names += (names.empty() ? "" : ", ") + name;
-        return "Unknown options: " + names + ".";
+        return "Unknown options: " + names + hint;
     }
     return complaint;
 }
@@ -248,29 +313,36 @@ std::string PathInFolder(std::string folder, const std::string &name)
     return folder == "/" ? folder + name : folder + "/" + name;
 }
 
+// Reads a FILE that can only be read from start to end (standard input, a
+// pipe, a terminal) and prepares its picture.
+ConvertOutcome PrepareStream(const std::string &source, Picture &picture, CommandLineHost &host)
+{
+    std::string bytes;
+    switch (platform::ReadStream(source == kStandardStream ? std::string() : source, bytes)) {
+    case platform::StreamRead::Complete:
+        return PrepareBytes(bytes, source, picture, host);
+    case platform::StreamRead::Interrupted:
+        return Report({Failure::Aborted}, source, {}, host);
+    case platform::StreamRead::Failed:
+        break;
+    }
+    return Report({Failure::CannotOpen}, source, {}, host);
+}
+
 // Converts, writes or checks one FILE; false when it was not converted.
 bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
 {
     Picture picture;
-    ConvertOutcome outcome;
-    if (job.source == kStandardStream) {
-        std::string bytes;
-        if (!platform::ReadStandardInput(bytes)) {
-            host.AppendError(FailureLine({Failure::CannotOpen}, job.source, {}));
-            return false;
-        }
-        outcome = PrepareBytes(bytes, job.source, picture, host);
-    } else {
-        outcome = PrepareFile(job.source, picture, host);
-    }
+    const bool stream = job.source == kStandardStream || platform::IsStream(job.source);
+    const ConvertOutcome outcome = stream ? PrepareStream(job.source, picture, host) : PrepareFile(job.source, picture, host);
     if (outcome != ConvertOutcome::Written)
         return false;
 
     if (checkOnly) {
         host.finish();
-        printLine(stdout, job.source + ": " + std::to_string(picture.colourCount) + " colours, "
-                              + (picture.fourBitMode ? "4" : "8") + "-bit");
-        return true;
+        const std::string colours = picture.colourCount == 1 ? " colour, " : " colours, ";
+        PrintOut(job.source + ": " + std::to_string(picture.colourCount) + colours + (picture.fourBitMode ? "4" : "8") + "-bit");
+        return standardOutputError == 0;
     }
     host.showStep("writing");
     if (job.destination == kStandardStream) {
@@ -295,6 +367,97 @@ bool RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
     }
 }
 
+// What the options ask for.
+struct Plan
+{
+    bool checkOnly = false;
+    bool fourBit = true;
+    PalettePlacement placement = PalettePlacement::BootScreen;
+    std::vector<Job> jobs;
+    std::vector<std::string> duplicates;   // destinations that an earlier FILE writes
+};
+
+// Checks the options against each other and turns them into jobs; the
+// complaint when they are not a valid request.
+std::optional<std::string> MakePlan(const Options &options, Plan &plan)
+{
+    const std::string placementName = options.isSet("placement") ? options.value("placement") : "boot";
+    static const std::map<std::string, PalettePlacement> placements = {
+        {"none", PalettePlacement::None}, {"dos", PalettePlacement::Dos}, {"boot", PalettePlacement::BootScreen}};
+    if (!placements.contains(placementName))
+        return "--placement must be none, dos or boot, not '" + placementName + "'.";
+    plan.placement = placements.at(placementName);
+    plan.fourBit = !options.isSet("no-four-bit");
+    plan.checkOnly = options.isSet("check");
+    const bool toDest = options.isSet("dest");
+    const bool toFolder = toDest && options.value("dest") != kStandardStream;
+    const bool toStandardOutput = toDest && !toFolder;
+    const bool toOutput = options.isSet("output");
+    if (int(plan.checkOnly) + int(toDest) + int(toOutput) > 1)
+        return "--dest, --output and --check go one at a time.";
+    if (!plan.checkOnly && !toDest && !toOutput)
+        return "Missing --dest DIR (or --output PATH, or --check).";
+    if (toOutput && options.value("output").empty())
+        return "--output needs a PATH; it was given an empty one.";
+    const std::string destination = toFolder ? options.value("dest") : std::string();
+    if (toFolder && !platform::IsFolder(destination))
+        return "'" + destination + "' is not a folder.";
+    const std::vector<std::string> &files = options.files;
+    if (files.empty())
+        return "No FILE to convert.";
+    if ((toOutput || toStandardOutput) && files.size() > 1)
+        return "--output and --dest - take exactly one FILE.";
+    const auto standardInputs = std::count(files.begin(), files.end(), kStandardStream);
+    if (toFolder && standardInputs > 0)
+        return "Standard input has no name to write under in DIR: use --output PATH or --dest -.";
+    if (standardInputs > 1)
+        return "Standard input (-) can be read only once.";
+
+    // Two FILEs of one run must not write the same file: the second would
+    // silently replace the first. Links are followed as the writer follows them.
+    std::set<std::string> claimed;
+    for (const std::string &file : files) {
+        Job job{file, toFolder ? PathInFolder(destination, FileName(file))
+                      : toOutput ? options.value("output") : toStandardOutput ? kStandardStream : std::string()};
+        if (toFolder && !claimed.insert(platform::WrittenPath(job.destination)).second)
+            plan.duplicates.push_back(job.destination);
+        else
+            plan.jobs.push_back(job);
+    }
+    return std::nullopt;
+}
+
+// Runs the jobs one after another; Ctrl+C starts no further one. Returns the
+// exit status, unless the run ends as an interrupted program.
+int RunPlan(const Plan &plan, size_t fileCount)
+{
+    int status = ExitConverted;
+    for (const std::string &duplicate : plan.duplicates) {
+        PrintLine(stderr, FailureLine({Failure::DuplicateDestination}, {}, duplicate));
+        status = ExitSomeFailed;
+    }
+    CommandLineHost host(plan.fourBit, plan.placement, platform::StandardErrorIsTerminal());
+    platform::CatchSignals();
+    size_t converted = 0;
+    size_t started = 0;
+    for (; started < plan.jobs.size() && !platform::InterruptRequested() && standardOutputError == 0; ++started) {
+        host.startFile(int(started + 1), int(plan.jobs.size()), plan.jobs[started].source);
+        if (RunJobSafely(plan.jobs[started], plan.checkOnly, host))
+            ++converted;
+        else
+            status = ExitSomeFailed;
+    }
+    host.finish();
+    // A Ctrl+C after the last file was done leaves nothing undone.
+    const bool undone = started < plan.jobs.size() || host.lastFileAborted();
+    if (platform::InterruptRequested() && undone) {
+        PrintLine(stderr, kProgram + ": interrupted; " + std::to_string(fileCount - converted) + " of "
+                              + std::to_string(fileCount) + " files not " + (plan.checkOnly ? "checked" : "converted"));
+        platform::EndAsInterrupted();
+    }
+    return status;
+}
+
 } // namespace
 
 int RunCommandLine(const std::vector<std::string> &arguments)
@@ -303,71 +466,15 @@ int RunCommandLine(const std::vector<std::string> &arguments)
     if (const std::optional<std::string> complaint = ParseArguments(arguments, options))
         return usageError(*complaint);
     if (options.isSet("help")) {
-        std::fputs(kHelp, stdout);
-        return ExitConverted;
+        WriteOut(kHelp);
+        return EndStatus(ExitConverted);
     }
     if (options.isSet("version")) {
-        std::printf("%s %s\n", kProgram.c_str(), BMP24TO8_VERSION);
-        return ExitConverted;
+        WriteOut(kProgram + " " + BMP24TO8_VERSION + "\n");
+        return EndStatus(ExitConverted);
     }
-
-    const std::string placementName = options.isSet("placement") ? options.value("placement") : "boot";
-    static const std::map<std::string, PalettePlacement> placements = {
-        {"none", PalettePlacement::None}, {"dos", PalettePlacement::Dos}, {"boot", PalettePlacement::BootScreen}};
-    if (!placements.contains(placementName))
-        return usageError("--placement must be none, dos or boot, not '" + placementName + "'.");
-    const PalettePlacement placement = placements.at(placementName);
-    const bool checkOnly = options.isSet("check");
-    const bool toDest = options.isSet("dest");
-    const bool toFolder = toDest && options.value("dest") != kStandardStream;
-    const bool toStandardOutput = toDest && !toFolder;
-    const bool toOutput = options.isSet("output");
-    if (int(checkOnly) + int(toDest) + int(toOutput) > 1)
-        return usageError("--dest, --output and --check go one at a time.");
-    if (!checkOnly && !toDest && !toOutput)
-        return usageError("Missing --dest DIR (or --output PATH, or --check).");
-    const std::string destination = toFolder ? options.value("dest") : std::string();
-    if (toFolder && !platform::IsFolder(destination))
-        return usageError("'" + destination + "' is not a folder.");
-    const std::vector<std::string> &files = options.files;
-    if (files.empty())
-        return usageError("No FILE to convert.");
-    if ((toOutput || toStandardOutput) && files.size() > 1)
-        return usageError("--output and --dest - take exactly one FILE.");
-    if (toFolder && std::find(files.begin(), files.end(), kStandardStream) != files.end())
-        return usageError("Standard input has no name to write under in DIR: use --output PATH or --dest -.");
-
-    CommandLineHost host(!options.isSet("no-four-bit"), placement, platform::StandardErrorIsTerminal());
-    int status = ExitConverted;
-    std::vector<Job> jobs;
-    // Two FILEs of one run must not write the same file: the second would
-    // silently replace the first.
-    std::set<std::string> claimed;
-    for (const std::string &file : files) {
-        Job job{file, toFolder ? PathInFolder(destination, FileName(file))
-                      : toOutput ? options.value("output") : toStandardOutput ? kStandardStream : std::string()};
-        if (toFolder && !claimed.insert(platform::ComparablePath(job.destination)).second) {
-            printLine(stderr, "Duplicate destination - " + job.destination);
-            status = ExitSomeFailed;
-            continue;
-        }
-        jobs.push_back(job);
-    }
-
-    platform::CatchInterrupt();
-    size_t converted = 0;
-    for (size_t i = 0; i < jobs.size() && !platform::InterruptRequested(); ++i) {
-        host.startFile(int(i + 1), int(jobs.size()), jobs[i].source);
-        if (RunJobSafely(jobs[i], checkOnly, host))
-            ++converted;
-        else
-            status = ExitSomeFailed;
-    }
-    host.finish();
-    if (platform::InterruptRequested()) {
-        printLine(stderr, kProgram + ": interrupted; " + std::to_string(files.size() - converted) + " of "
-                              + std::to_string(files.size()) + " files not converted");
-        platform::EndAsInterrupted();
-    }
-    return status;
+    Plan plan;
+    if (const std::optional<std::string> complaint = MakePlan(options, plan))
+        return usageError(*complaint);
+    return EndStatus(RunPlan(plan, options.files.size()));
 }

@@ -82,12 +82,43 @@ std::string StatusLine::fitted(const std::string &prefix, const std::string &nam
 {
     const std::string tail = ": " + text;
     const int room = columns - displayWidth(prefix) - displayWidth(tail);
-    if (displayWidth(name) <= room)
+    const int nameWidth = displayWidth(name);
+    if (nameWidth <= room)
         return prefix + name + tail;
-    // Keep as much of both ends of the name as fits; at least a little of each.
-    const int nameRoom = std::max(room, 8) - 3;
-    const std::string shortened = Fit(name, nameRoom - nameRoom / 2, false) + "..." + Fit(name, nameRoom / 2, true);
-    return Fit(prefix + shortened + tail, columns, false);
+    // Keep as much of both ends of the name as fits, with some of each; a
+    // name of a few columns is never "shortened" into a longer one.
+    static constexpr int kShortestName = 8;
+    if (room >= std::min(nameWidth, kShortestName)) {
+        const int nameRoom = room - 3;
+        return prefix + Fit(name, nameRoom - nameRoom / 2, false) + "..." + Fit(name, nameRoom / 2, true);
+    }
+    if (displayWidth(prefix + text) <= columns)
+        return prefix + text;
+    if (displayWidth(text) <= columns)
+        return text;
+    // The percentage, which ends the text when there is one, says most.
+    std::string percentage = text;
+    if (text.ends_with(" %")) {
+        const size_t beforeNumber = text.find_last_not_of("0123456789", text.size() - 3);
+        percentage = text.substr(beforeNumber == std::string::npos ? 0 : beforeNumber + 1);
+    }
+    return Fit(percentage, columns, false);
+}
+
+std::string ForTerminal(const std::string &text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (const Glyph &glyph : Glyphs(text)) {
+        char32_t c = 0;
+        const bool valid = platform::Utf8Sequence(glyph.bytes, c) > 0;
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        if (valid && !control)
+            shown += glyph.bytes;
+        else
+            shown += '?';
+    }
+    return shown;
 }
 
 void StatusLine::show(int number, int count, const std::string &name, const std::string &text)
@@ -97,7 +128,7 @@ void StatusLine::show(int number, int count, const std::string &name, const std:
     const int usable = (columns > 0 ? columns : 80) - 1;
     std::string prefix = "[";
     prefix.append(std::to_string(number)).append("/").append(std::to_string(count)).append("] ");
-    const std::string line = fitted(prefix, name, text, usable);
+    const std::string line = fitted(prefix, ForTerminal(name), text, usable);
     const int width = displayWidth(line);
     // Blanks over whatever is left of a longer previous line.
     const std::string blanks(size_t(std::clamp(std::min(shownWidth_, usable) - width, 0, usable)), ' ');

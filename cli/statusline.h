@@ -15,7 +15,9 @@ public:
     void clear();
 
     // The text fitted into `columns` columns: the prefix kept, the name
-    // shortened in its middle to "...", and the text cut last.
+    // shortened in its middle to "...", never made longer. Where too little
+    // room is left for a name, the prefix and the text alone; then the text
+    // alone; then its percentage alone.
     static std::string fitted(const std::string &prefix, const std::string &name, const std::string &text, int columns);
     // The columns a text takes on a terminal: wide East Asian characters take
     // two, combining marks none, a byte that is not UTF-8 one.
@@ -24,3 +26,8 @@ public:
 private:
     int shownWidth_ = 0;
 };
+
+// A text as it may go to a terminal: every control character (C0, DEL, C1)
+// and every byte that is not UTF-8 shown as "?", as ls shows names, so that a
+// name can neither move the cursor nor send the terminal a command.
+std::string ForTerminal(const std::string &text);

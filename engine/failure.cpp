@@ -36,6 +36,8 @@ std::string FailureLine(const Problem &problem, const std::string &sourcePath, c
         return std::string("Cannot write file - ") + destinationPath;
     case Failure::NotEnoughMemory:
         return std::string("Not enough memory - ") + sourcePath;
+    case Failure::DuplicateDestination:
+        return std::string("Duplicate destination - ") + destinationPath;
     }
     return {};
 }

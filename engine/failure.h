@@ -20,6 +20,7 @@ enum class Failure {
     TryDifferentOptimization,// the chosen palette placement cannot be made
     CannotWrite,             // the destination cannot be created or written
     NotEnoughMemory,         // the picture's pixels do not fit in the memory the process may use
+    DuplicateDestination,    // an earlier file of the same run writes the same destination
     Interrupted,             // the program is ending; nothing is reported
 };
 

@@ -7,6 +7,7 @@
 #endif
 
 #ifndef _WIN32
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,6 +75,11 @@ std::string ComparablePath(const std::string &path)
     return Utf8(std::filesystem::path(text));
 }
 
+std::string WrittenPath(const std::string &path)
+{
+    return ComparablePath(path);
+}
+
 #else
 
 bool IsFolder(const std::string &path)
@@ -121,6 +127,24 @@ std::string ComparablePath(const std::string &path)
 {
     std::error_code error;
     return std::filesystem::absolute(path, error).lexically_normal().string();
+}
+
+std::string WrittenPath(const std::string &path)
+{
+    if (char *resolved = realpath(path.c_str(), nullptr)) {
+        std::string written = resolved;
+        std::free(resolved);
+        return written;
+    }
+    // Nothing there yet, or a dangling link (which the writer refuses): the
+    // folder resolved, the name as given.
+    const std::filesystem::path given(path);
+    if (char *folder = realpath(given.has_parent_path() ? given.parent_path().c_str() : ".", nullptr)) {
+        const std::string written = (std::filesystem::path(folder) / given.filename()).string();
+        std::free(folder);
+        return written;
+    }
+    return ComparablePath(path);
 }
 
 #endif

@@ -23,5 +23,9 @@ std::vector<std::string> FolderEntries(const std::string &folder, EntryKind kind
 // The path made absolute and without "." and ".." parts, and on Windows in one
 // letter case, so that two paths to the same file give the same text.
 std::string ComparablePath(const std::string &path);
+// The file that writing to the path would create or replace, as comparable
+// text: an existing link is followed as the writer follows it, so two paths
+// that would write the same file give the same text.
+std::string WrittenPath(const std::string &path);
 
 } // namespace platform

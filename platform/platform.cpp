@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <utility>
 
 #ifdef _WIN32
@@ -12,7 +13,12 @@
 
 #include <shellapi.h>
 #else
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -24,6 +30,15 @@ bool StandardErrorIsTerminal()
     return _isatty(_fileno(stderr)) != 0;
 #else
     return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+bool StandardOutputIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(fileno(stdout)) != 0;
 #endif
 }
 
@@ -72,28 +87,137 @@ std::vector<std::string> NativeArguments(int argc, char **argv)
 #endif
 }
 
-bool ReadStandardInput(std::string &bytes)
-{
 #ifdef _WIN32
+
+void ReserveStandardStreams() {}
+
+StreamRead ReadStream(const std::string &path, std::string &bytes)
+{
+    if (!path.empty())
+        return StreamRead::Failed;
     _setmode(_fileno(stdin), _O_BINARY);
-#endif
     char buffer[1 << 16];
     bytes.clear();
     for (;;) {
         const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
         bytes.append(buffer, got);
         if (got < sizeof buffer)
-            return std::ferror(stdin) == 0;
+            return InterruptRequested() ? StreamRead::Interrupted
+                 : std::ferror(stdin) == 0 ? StreamRead::Complete : StreamRead::Failed;
     }
+}
+
+bool IsStream(const std::string &)
+{
+    return false;
 }
 
 bool WriteStandardOutput(std::string_view bytes)
 {
-#ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
-#endif
     return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
+
+#else
+
+void ReserveStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            ::close(null);
+        }
+    }
+}
+
+namespace {
+
+// Reads `fd` to its end. Ctrl+C is held back except while waiting for data,
+// so that it cannot slip in between the check and the wait.
+StreamRead ReadToEnd(int fd, std::string &bytes)
+{
+    sigset_t interrupt, unheld;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &unheld);
+    sigdelset(&unheld, SIGINT);
+    char buffer[1 << 16];
+    bytes.clear();
+    StreamRead result = StreamRead::Complete;
+    for (;;) {
+        if (InterruptRequested()) {
+            result = StreamRead::Interrupted;
+            break;
+        }
+        pollfd ready{fd, POLLIN, 0};
+        if (ppoll(&ready, 1, nullptr, &unheld) < 0) {
+            if (errno == EINTR)
+                continue;
+            result = StreamRead::Failed;
+            break;
+        }
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            bytes.append(buffer, size_t(got));
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            result = StreamRead::Failed;
+            break;
+        }
+    }
+    pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
+    return result;
+}
+
+// Opens a pipe or a terminal without waiting for a pipe's writer: the wait is
+// the reading's, where Ctrl+C ends it.
+int OpenStream(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat status;
+    if (fstat(fd, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || isatty(fd)))
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+} // namespace
+
+StreamRead ReadStream(const std::string &path, std::string &bytes)
+{
+    if (path.empty())
+        return ReadToEnd(STDIN_FILENO, bytes);
+    const int fd = OpenStream(path);
+    if (fd < 0)
+        return StreamRead::Failed;
+    const StreamRead result = ReadToEnd(fd, bytes);
+    ::close(fd);
+    return result;
+}
+
+bool IsStream(const std::string &path)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode) || S_ISDIR(status.st_mode) || S_ISBLK(status.st_mode))
+        return false;
+    const int fd = OpenStream(path);
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0;
+}
+
+bool WriteStandardOutput(std::string_view bytes)
+{
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
+#endif
 
 void IgnoreFileSizeSignal()
 {
@@ -105,39 +229,90 @@ void IgnoreFileSizeSignal()
 namespace {
 
 volatile std::sig_atomic_t interruptRequested = 0;
+// The temporary file being written: its path, kept alive by its owner while
+// it is set, and changed only while the signals are held.
+std::string fileToRemoveOnSignal;
+const char *volatile fileToRemove = nullptr;
 
-extern "C" void OnInterrupt(int)
+#ifndef _WIN32
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t EndingSignals()
 {
-    if (interruptRequested) {
-        // The second Ctrl+C: the default action ends the program once this
-        // handler returns. Outputs are written atomically, so none is damaged.
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : kEndingSignals)
+        sigaddset(&signals, signal);
+    return signals;
+}
+#endif
+
+extern "C" void OnEndingSignal(int signal)
+{
+    if (signal == SIGINT && !interruptRequested) {
+        interruptRequested = 1;
+        return;
     }
-    interruptRequested = 1;
+    // Only async-signal-safe calls from here on. The signal stays blocked
+    // until the handler returns, and is then delivered with its default
+    // action, which ends the program.
+    if (const char *path = fileToRemove) {
+#ifdef _WIN32
+        std::remove(path);
+#else
+        unlink(path);
+#endif
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 } // namespace
 
-void CatchInterrupt()
+void CatchSignals()
 {
 #ifdef _WIN32
-    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGINT, OnEndingSignal);
 #else
-    struct sigaction action = {};
-    sigaction(SIGINT, nullptr, &action);
-    if (action.sa_handler == SIG_IGN)
-        return;
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kEndingSignals) {
+        struct sigaction action = {};
+        sigaction(signal, nullptr, &action);
+        if (action.sa_handler == SIG_IGN)
+            continue;
+        action.sa_handler = OnEndingSignal;
+        // Interrupted system calls go on; the one wait that Ctrl+C must end,
+        // reading a stream, waits where no call is restarted.
+        action.sa_flags = SA_RESTART;
+        action.sa_mask = EndingSignals();
+        sigaction(signal, &action, nullptr);
+    }
 #endif
 }
 
 bool InterruptRequested()
 {
     return interruptRequested != 0;
+}
+
+void WithSignalsHeld(const std::function<void()> &step)
+{
+#ifdef _WIN32
+    step();
+#else
+    const sigset_t held = EndingSignals();
+    sigset_t old;
+    pthread_sigmask(SIG_BLOCK, &held, &old);
+    step();
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+#endif
+}
+
+void RemoveOnSignal(const std::string &path)
+{
+    fileToRemove = nullptr;
+    fileToRemoveOnSignal = path;
+    if (!path.empty())
+        fileToRemove = fileToRemoveOnSignal.c_str();
 }
 
 void EndAsInterrupted()

@@ -3,14 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
 
-// Whether the standard error stream is an interactive terminal.
+// Whether the standard error or output stream is an interactive terminal.
 bool StandardErrorIsTerminal();
+bool StandardOutputIsTerminal();
 // The width of that terminal in columns, or 0 when it cannot be told.
 int StandardErrorColumns();
 
@@ -23,20 +25,45 @@ std::uint32_t SystemVersionValue();
 // they were given (a name need not be valid UTF-8), on Windows UTF-8.
 std::vector<std::string> NativeArguments(int argc, char **argv);
 
-// All of standard input, and all of `bytes` to standard output, unchanged;
-// false when reading or writing failed.
-bool ReadStandardInput(std::string &bytes);
+// Standard streams that were closed when the program started are opened on
+// the null device, read-only: nothing the program opens can take their place
+// (a picture read as standard input, an output written through standard
+// output), and a write to a closed standard output still fails as it should.
+void ReserveStandardStreams();
+
+// How reading a stream ended.
+enum class StreamRead { Complete, Failed, Interrupted };
+// All of standard input (an empty path) or of the named pipe or terminal,
+// unchanged. A Ctrl+C ends the read at once: a stream may never end.
+StreamRead ReadStream(const std::string &path, std::string &bytes);
+// Whether the path names something that is read from start to end only, as
+// standard input is: a pipe (a named one, /dev/fd/N, a process substitution)
+// or a terminal.
+bool IsStream(const std::string &path);
+// All of `bytes` to standard output, unchanged; false when writing failed.
 bool WriteStandardOutput(std::string_view bytes);
 
 // A write past the process's file-size limit then fails like a write to a full
 // disk, and is reported and cleaned up as one, instead of ending the program.
 void IgnoreFileSizeSignal();
 
-// Ctrl+C: the first one asks the program to stop at its next safe point, a
-// second one ends it at once. An interrupt that was ignored when the program
-// started (a background job of a script) stays ignored.
-void CatchInterrupt();
+// The signals that end a program. The first Ctrl+C asks the program to stop
+// at its next safe point. TERM, HUP and a second Ctrl+C end it at once: the
+// temporary file being written, if any, is removed, and the program then ends
+// by that same signal, so that whoever started it sees how it ended. A signal
+// that was ignored when the program started (a background job of a script,
+// nohup) stays ignored. QUIT and KILL are left alone: they may leave a
+// temporary file behind.
+void CatchSignals();
 bool InterruptRequested();
+
+// Runs `step` with those signals held back, so that a handler sees what the
+// step changes as one change; a signal that arrives meanwhile is handled
+// after it.
+void WithSignalsHeld(const std::function<void()> &step);
+// The temporary file that an ending signal removes; empty for none. Set only
+// inside WithSignalsHeld, together with creating or renaming the file.
+void RemoveOnSignal(const std::string &path);
 // Ends the program as an interrupted program ends, so that a shell running it
 // in a loop stops as well and reports status 130.
 [[noreturn]] void EndAsInterrupted();

@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #else
 #include "filecalls.h"
+#include "platform.h"
 
 #include <cerrno>
 #include <climits>
@@ -170,8 +171,15 @@ bool ReplaceFile(const std::string &path, const NextPart &nextPart)
     Target target;
     if (!FindTarget(path, target))
         return false;
+    // From its creation to its rename or removal, the temporary is the file
+    // that an ending signal removes.
     std::string temporary;
-    const int fd = CreateTemporary(target, temporary);
+    int fd = -1;
+    WithSignalsHeld([&]() {
+        fd = CreateTemporary(target, temporary);
+        if (fd >= 0)
+            RemoveOnSignal(temporary);
+    });
     if (fd < 0)
         return false;
 
@@ -185,11 +193,14 @@ bool ReplaceFile(const std::string &path, const NextPart &nextPart)
     written = written && fileCalls().fsync(fd) == 0;
     // Some file systems report a failed write only when the file is closed.
     written = fileCalls().close(fd) == 0 && written;
-    written = written && fileCalls().rename(temporary.c_str(), target.path.c_str()) == 0;
-    if (!written) {
-        fileCalls().unlink(temporary.c_str());
+    WithSignalsHeld([&]() {
+        written = written && fileCalls().rename(temporary.c_str(), target.path.c_str()) == 0;
+        if (!written)
+            fileCalls().unlink(temporary.c_str());
+        RemoveOnSignal({});
+    });
+    if (!written)
         return false;
-    }
     return SyncFolder(target.folder);
 }
 

@@ -88,6 +88,11 @@ private slots:
         QTest::newRow("value for a switch") << QStringList{"--check=yes", "src/good.bmp"}
                                             << QByteArray("Unexpected value after '--check'.");
         QTest::newRow("-o without value") << QStringList{"src/good.bmp", "-o"} << QByteArray("Missing value after '-o'.");
+        QTest::newRow("standard input twice") << QStringList{"--check", "-", "-"} << QByteArray("read only once");
+        QTest::newRow("empty --output") << QStringList{"-o", "", "src/good.bmp"} << QByteArray("empty");
+        QTest::newRow("a FILE that starts with a dash")
+            << QStringList{"--check", "-dash.bmp"}
+            << QByteArray("Unknown option '-dash.bmp' (put -- before file names that start with a dash).");
         QTest::newRow("two unknown options") << QStringList{"--frob", "-z", "--check", "src/good.bmp"}
                                              << QByteArray("Unknown options: frob, z.");
     }
@@ -228,6 +233,10 @@ private slots:
                                                    << QByteArray("<good>") << QByteArray();
         QTest::newRow("-- ends the options") << QStringList{"--check", "--", "--version"} << "" << 1 << QByteArray()
                                              << QByteArray("Cannot open file - --version\n");
+        QTest::newRow("--check, one colour") << QStringList{"--check", "--placement", "dos", "src/black.bmp"} << "" << 0
+                                             << QByteArray("src/black.bmp: 1 colour, 4-bit\n") << QByteArray();
+        QTest::newRow("--check, /dev/stdin") << QStringList{"--check", "/dev/stdin"} << "src/good.bmp" << 0
+                                             << QByteArray("/dev/stdin: 3 colours, 4-bit\n") << QByteArray();
         QTest::newRow("--check, 8-bit, standard input") << QStringList{"--check", "--no-four-bit", "-"} << "src/good.bmp" << 0
                                                         << QByteArray("-: 3 colours, 8-bit\n") << QByteArray();
     }
@@ -258,6 +267,38 @@ private slots:
             QCOMPARE(ReadFileBytes(path(QStringLiteral("out/output.bmp"))), good);
     }
 
+    void standardOutputFailures_data()
+    {
+        QTest::addColumn<QString>("script");    // for bash, with the program as $0
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("--check, closed") << "\"$0\" --check src/good.bmp >&-" << 1
+                                         << QByteArray("bmp24to8-cli: write error: Bad file descriptor\n");
+        QTest::newRow("--check, full") << "\"$0\" --check src/good.bmp >/dev/full" << 1
+                                       << QByteArray("bmp24to8-cli: write error: No space left on device\n");
+        // More lines than a pipe holds: the reader is gone before the last of them.
+        QTest::newRow("--check, reader gone, SIGPIPE ignored")
+            << "files=$(yes src/good.bmp | head -5000); trap '' PIPE; \"$0\" --check $files | head -1 >/dev/null; exit ${PIPESTATUS[0]}"
+            << 1 << QByteArray("bmp24to8-cli: write error: Broken pipe\n");
+        QTest::newRow("--help, full") << "\"$0\" --help >/dev/full" << 1
+                                      << QByteArray("bmp24to8-cli: write error: No space left on device\n");
+        QTest::newRow("--version, closed") << "\"$0\" --version >&-" << 1
+                                           << QByteArray("bmp24to8-cli: write error: Bad file descriptor\n");
+        QTest::newRow("--dest -, full") << "\"$0\" --dest - src/good.bmp >/dev/full" << 1
+                                        << QByteArray("Cannot write file - -\n");
+        QTest::newRow("a process substitution is read") << "\"$0\" --check <(cat src/good.bmp) >/dev/null" << 0 << QByteArray();
+    }
+    // Standard output is a file that can fail: a lost line fails the run.
+    void standardOutputFailures()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
+        const Run result = run({QStringLiteral("-c"), script, QStringLiteral(CLI_PATH)}, {}, QStringLiteral("/bin/bash"));
+        QCOMPARE(result.err, err);
+        QCOMPARE(result.exitCode, exitCode);
+    }
+
     // Two FILEs of one run never write the same file: the first is converted,
     // the later ones are refused before anything is converted.
     void duplicateDestinations()
@@ -272,6 +313,15 @@ private slots:
         QCOMPARE(result.err, QByteArray("Duplicate destination - dup/out/x.bmp\nDuplicate destination - dup/out/x.bmp\n"));
         QCOMPARE(QDir(path(QStringLiteral("dup/out"))).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x.bmp")});
         QCOMPARE(ReadFileBytes(path(QStringLiteral("dup/out/x.bmp"))).size(), 1078 + 4);   // the 1 x 1 picture
+#ifdef Q_OS_UNIX
+        // A link in the destination folder leads to a file that another FILE writes.
+        QVERIFY(QFile::link(QStringLiteral("x.bmp"), path(QStringLiteral("dup/out/y.bmp"))));
+        QVERIFY(WriteFileBytes(path(QStringLiteral("dup/b/y.bmp")), MakeSource({.width = 3, .height = 3})));
+        const Run linked = run({"--no-four-bit", "--placement", "none", "--dest", "dup/out", "dup/b/x.bmp", "dup/b/y.bmp"});
+        QCOMPARE(linked.err, QByteArray("Duplicate destination - dup/out/y.bmp\n"));
+        QCOMPARE(linked.exitCode, 1);
+        QCOMPARE(ReadFileBytes(path(QStringLiteral("dup/out/x.bmp"))).size(), 1078 + 8);   // the 2 x 2 picture
+#endif
     }
 
 #ifdef Q_OS_UNIX

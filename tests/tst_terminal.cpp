@@ -1,13 +1,16 @@
 // The command line on a real pseudo-terminal: Ctrl+C typed in the middle of a
 // batch, and the status line in a narrow terminal, read as a person sees them.
+#include "fakehost.h"
 #include "testbmp.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -21,15 +24,34 @@ struct TerminalRun
     QByteArray screen;         // everything the terminal received
 };
 
-// Runs argv on a new terminal `columns` wide, in `folder`; types Ctrl+C once
-// the output contains `interruptAfter` (never when it is empty).
-TerminalRun runOnTerminal(const QList<QByteArray> &argv, const QString &folder, int columns,
-                          const QByteArray &interruptAfter, bool interruptIgnored)
+// What a run on a terminal is given besides its arguments.
+struct TerminalSetup
+{
+    QByteArray signalAfter;    // once the output contains this (never when empty)...
+    QList<int> toSend;         // ...these are sent: SIGINT typed as Ctrl+C, others with kill
+    bool interruptIgnored = false;
+    bool holdSync = false;     // the first fsync announced and held for a while
+};
+
+// Runs argv on a new terminal `columns` wide, in `folder`, with the terminal as its standard
+// input and output.
+TerminalRun runOnTerminal(const QList<QByteArray> &argv, const QString &folder, int columns, const TerminalSetup &setup = {})
 {
     std::vector<char *> pointers;
     for (const QByteArray &argument : argv)
         pointers.push_back(const_cast<char *>(argument.constData()));
     pointers.push_back(nullptr);
+    QList<QByteArray> environment;
+    for (char **variable = environ; *variable; ++variable)
+        environment << *variable;
+    if (setup.holdSync) {
+        // The sanitizers' library would otherwise insist on being loaded first.
+        environment << "LD_PRELOAD=" HOLD_SYNC << "ASAN_OPTIONS=" + qgetenv("ASAN_OPTIONS") + ":verify_asan_link_order=0";
+    }
+    std::vector<char *> environmentPointers;
+    for (const QByteArray &variable : environment)
+        environmentPointers.push_back(const_cast<char *>(variable.constData()));
+    environmentPointers.push_back(nullptr);
     const QByteArray where = QFile::encodeName(folder);
     winsize size{};
     size.ws_row = 24;
@@ -39,15 +61,15 @@ TerminalRun runOnTerminal(const QList<QByteArray> &argv, const QString &folder, 
     const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
     if (pid == 0) {
         // Only what is safe between fork and exec.
-        std::signal(SIGINT, interruptIgnored ? SIG_IGN : SIG_DFL);
+        std::signal(SIGINT, setup.interruptIgnored ? SIG_IGN : SIG_DFL);
         if (chdir(where.constData()) == 0)
-            execv(pointers[0], pointers.data());
+            execve(pointers[0], pointers.data(), environmentPointers.data());
         _exit(127);
     }
     TerminalRun run;
     if (pid < 0)
         return run;
-    bool typed = interruptAfter.isEmpty();
+    bool sent = setup.signalAfter.isEmpty();
     QElapsedTimer clock;
     clock.start();
     for (;;) {
@@ -59,8 +81,17 @@ TerminalRun runOnTerminal(const QList<QByteArray> &argv, const QString &folder, 
                 break;   // the program and everything it started are gone
             run.screen.append(buffer, got);
         }
-        if (!typed && run.screen.contains(interruptAfter)) {
-            typed = write(master, "\x03", 1) == 1;   // the terminal turns it into SIGINT
+        if (!sent && run.screen.contains(setup.signalAfter)) {
+            for (qsizetype i = 0; i < setup.toSend.size(); ++i) {
+                // Signals of one kind sent together may arrive as one.
+                if (i > 0)
+                    QTest::qSleep(300);
+                const int signal = setup.toSend[i];
+                if (signal == SIGINT)
+                    sent = write(master, "\x03", 1) == 1;   // the terminal turns it into SIGINT
+                else
+                    sent = kill(pid, signal) == 0;
+            }
         }
         if (clock.hasExpired(60000)) {
             kill(pid, SIGKILL);
@@ -86,6 +117,8 @@ class TestTerminal : public QObject
 private:
     QTemporaryDir dir_;
     static constexpr int kFiles = 400;
+    static constexpr int kLargeFiles = 3;
+    QByteArray largeOutput_;   // what each large picture becomes with the default options
 
 private slots:
     void initTestCase()
@@ -96,6 +129,116 @@ private slots:
                                                .pixel = [](int x, int y) { return DistinctColour((x ^ y) % 200); }});
         for (int i = 0; i < kFiles; ++i)
             QVERIFY(WriteFileBytes(dir_.filePath(QStringLiteral("in/%1.bmp").arg(i, 3, 10, QLatin1Char('0'))), picture));
+        // Large enough that reading and packing take a while: 16 colours, 1024 x 1024.
+        const QByteArray large = MakeSource({.width = 1024, .height = 1024,
+                                             .pixel = [](int x, int y) { return DistinctColour((x / 8 + y) % 16); }});
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("large")));
+        for (int i = 0; i < kLargeFiles; ++i)
+            QVERIFY(WriteFileBytes(dir_.filePath(QStringLiteral("large/%1.bmp").arg(i)), large));
+        FakeHost defaults;
+        defaults.fourBit = true;
+        defaults.placement = PalettePlacement::BootScreen;
+        QCOMPARE(ConvertBytes(large, largeOutput_, defaults), ConvertOutcome::Written);
+    }
+
+    void endingSignals_data()
+    {
+        QTest::addColumn<QList<int>>("toSend");
+        QTest::addColumn<QByteArray>("moment");    // what the terminal shows when they are sent
+        for (const auto &[name, toSend] : {std::pair<const char *, QList<int>>{"TERM", {SIGTERM}},
+                                            {"HUP", {SIGHUP}}, {"INT twice", {SIGINT, SIGINT}}}) {
+            QTest::addRow("%s while reading", name) << toSend << QByteArray("reading");
+            QTest::addRow("%s while packing", name) << toSend << QByteArray("packing");
+            QTest::addRow("%s while writing", name) << toSend << QByteArray("<fsync>");
+        }
+    }
+    // TERM, HUP and a second Ctrl+C end a batch at once, at any moment: the
+    // temporary being written is removed, every destination is its old file or
+    // the complete new one, and the program ends by the signal it was sent.
+    void endingSignals()
+    {
+        QFETCH(QList<int>, toSend);
+        QFETCH(QByteArray, moment);
+        const QString out = dir_.filePath(QStringLiteral("signalled"));
+        QDir(out).removeRecursively();
+        QVERIFY(QDir().mkpath(out));
+        QList<QByteArray> argv{CLI_PATH, "--dest", "signalled"};
+        for (int i = 0; i < kLargeFiles; ++i) {
+            QVERIFY(WriteFileBytes(QDir(out).filePath(QStringLiteral("%1.bmp").arg(i)), "old"));
+            argv << "large/" + QByteArray::number(i) + ".bmp";
+        }
+        const TerminalRun run = runOnTerminal(argv, dir_.path(), 80, {.signalAfter = moment, .toSend = toSend, .holdSync = true});
+
+        QVERIFY2(WIFSIGNALED(run.status) && WTERMSIG(run.status) == toSend.first(), run.screen.right(300).constData());
+        QCOMPARE(entriesOf(out).size(), kLargeFiles);   // no temporary beside them
+        for (const QString &name : entriesOf(out)) {
+            const QByteArray bytes = ReadFileBytes(QDir(out).filePath(name));
+            QVERIFY2(bytes == "old" || bytes == largeOutput_, qPrintable(name));
+        }
+    }
+
+    // A Ctrl+C while standard input is awaited on the terminal ends the
+    // waiting at once: the file is aborted, as one being read is.
+    void interruptWhileReadingStandardInput()
+    {
+        const TerminalRun run = runOnTerminal({CLI_PATH, "--check", "-"}, dir_.path(), 80,
+                                              {.signalAfter = "reading 0 %", .toSend = {SIGINT}});
+        QVERIFY2(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGINT, run.screen.constData());
+        QVERIFY2(run.screen.contains("Aborted by user - -\r\nbmp24to8-cli: interrupted; 1 of 1 files not checked"),
+                 run.screen.constData());
+    }
+
+    void hostileNames_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("newline") << QByteArray("new\nline.bmp") << QByteArray("new?line.bmp");
+        QTest::newRow("escape sequence") << QByteArray("red\x1b[31m.bmp") << QByteArray("red?[31m.bmp");
+        QTest::newRow("C1 control in UTF-8") << QByteArray("csi\xc2\x9b" "31m.bmp") << QByteArray("csi?31m.bmp");
+        QTest::newRow("C1 control as a byte") << QByteArray("csi\x9b" "31m.bmp") << QByteArray("csi?31m.bmp");
+        QTest::newRow("tabs, wider than the terminal") << QByteArray(60, '\t') + ".bmp" << QByteArray(60, '?') + ".bmp";
+    }
+    // On a terminal a name shows each control character as "?": the status
+    // line, the --check line and a failure line can neither move the cursor
+    // nor colour the terminal, and the status line fits. Elsewhere the name
+    // stays byte for byte.
+    void hostileNames()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, shown);
+        const QByteArray folder = QFile::encodeName(dir_.filePath(QStringLiteral("hostile")));
+        QDir(QString::fromLocal8Bit(folder)).removeRecursively();
+        QVERIFY(QDir().mkpath(QString::fromLocal8Bit(folder)));
+        QFile file;
+        const int fd = ::open((folder + "/" + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        file.write(ReadFileBytes(dir_.filePath(QStringLiteral("in/000.bmp"))));
+        file.close();
+        const QList<QByteArray> argv{CLI_PATH, "--check", name, "missing-" + name};
+        const TerminalRun run = runOnTerminal(argv, QString::fromLocal8Bit(folder), 50);
+
+        QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1, run.screen.constData());
+        for (const char *raw : {"\x1b", "\t", "\x9b"})
+            QVERIFY2(!run.screen.contains(raw), run.screen.constData());
+        QCOMPARE(run.screen.count('\n'), 2);   // the --check line and the failure line
+        QVERIFY2(run.screen.contains(shown + ": 200 colours, 8-bit\r\n"), run.screen.constData());
+        QVERIFY2(run.screen.contains("Cannot open file - missing-" + shown + "\r\n"), run.screen.constData());
+        for (const QByteArray &line : run.screen.split('\n'))
+            for (const QByteArray &drawn : line.split('\r'))
+                QVERIFY2(drawn.size() <= 49 || !drawn.startsWith('['), drawn.constData());
+
+        // The bytes reach the program through the shell, as Qt would recode them.
+        QByteArray escaped;
+        for (const char byte : name)
+            escaped += "\\" + QByteArray::number(quint8(byte), 8);
+        QProcess piped;
+        piped.setWorkingDirectory(QString::fromLocal8Bit(folder));
+        piped.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("n=\"$(printf '%1')\"; exec \"$0\" --check \"$n\" \"missing-$n\"")
+                                                                      .arg(QString::fromLatin1(escaped)), QStringLiteral(CLI_PATH)});
+        QVERIFY(piped.waitForFinished(60000));
+        QCOMPARE(piped.readAllStandardOutput(), name + ": 200 colours, 8-bit\n");
+        QCOMPARE(piped.readAllStandardError(), "Cannot open file - missing-" + name + "\n");
+        QCOMPARE(::unlink((folder + "/" + name).constData()), 0);   // Qt could not remove every name
     }
 
     void interrupt_data()
@@ -120,7 +263,8 @@ private slots:
         const QList<QByteArray> argv = inShellLoop
             ? QList<QByteArray>{"/bin/bash", "-c", "for i in 1 2; do " + convert + "; done; echo loop went on"}
             : QList<QByteArray>{"/bin/sh", "-c", "exec " + convert};
-        const TerminalRun run = runOnTerminal(argv, dir_.path(), 200, "[3/", ignored);
+        const TerminalRun run = runOnTerminal(argv, dir_.path(), 200, {.signalAfter = "[3/",
+                                                                   .toSend = {SIGINT}, .interruptIgnored = ignored});
 
         const QStringList written = entriesOf(out);
         for (const QString &name : written)
@@ -138,21 +282,54 @@ private slots:
         QVERIFY2(run.screen.contains(summary), run.screen.right(300).constData());
     }
 
-    // A 70-character name in a 50-column terminal: the status never reaches
-    // the last column, so it never wraps into new lines, and it is cleared at
-    // the end.
+    // A Ctrl+C while the last file is written leaves nothing undone: that
+    // file is finished and the program ends as if it had not been pressed.
+    void interruptWhileWritingTheLastFile()
+    {
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("last")));
+        const TerminalRun run = runOnTerminal({CLI_PATH, "--dest", "last", "large/0.bmp"}, dir_.path(), 80,
+                                              {.signalAfter = "<fsync>", .toSend = {SIGINT}, .holdSync = true});
+        QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0, run.screen.constData());
+        QVERIFY(!run.screen.contains("interrupted"));
+        QCOMPARE(ReadFileBytes(dir_.filePath(QStringLiteral("last/0.bmp"))), largeOutput_);
+    }
+
+    void statusLineFitsANarrowTerminal_data()
+    {
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArrayList>("shown");
+        QTest::addColumn<QByteArrayList>("neverShown");
+        QTest::newRow("a long name, 50 columns") << 50 << QByteArray(66, 'n') + ".bmp"
+                                                 << QByteArrayList{"[1/2] nnn", "...nnn", "[2/2] in/001.bmp"}
+                                                 << QByteArrayList{};
+        QTest::newRow("a short name, 14 columns") << 14 << QByteArray("a.bmp") << QByteArrayList{"reading 50 %"}
+                                                  << QByteArrayList{"...", "a.b"};
+        QTest::newRow("8 columns: the percentage") << 8 << QByteArray("a.bmp") << QByteArrayList{"\r50 %"}
+                                                   << QByteArrayList{"rea"};
+    }
+    // The status line never reaches the last column, so it never wraps into
+    // new lines; a name is shortened in its middle and never made longer;
+    // where no name fits, the step and its percentage, then the percentage;
+    // the line is cleared at the end.
     void statusLineFitsANarrowTerminal()
     {
-        const QString name = QString(66, QLatin1Char('n')) + QStringLiteral(".bmp");
-        QVERIFY(QFile::copy(dir_.filePath(QStringLiteral("in/000.bmp")), dir_.filePath(name)));
+        QFETCH(int, columns);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArrayList, shown);
+        QFETCH(QByteArrayList, neverShown);
+        QFile::remove(dir_.filePath(QString::fromUtf8(name)));
+        QVERIFY(QFile::copy(dir_.filePath(QStringLiteral("in/000.bmp")), dir_.filePath(QString::fromUtf8(name))));
         QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("narrow")));
-        const TerminalRun run = runOnTerminal({CLI_PATH, "--dest", "narrow", name.toUtf8(), "in/001.bmp"},
-                                              dir_.path(), 50, {}, false);
+        const TerminalRun run = runOnTerminal({CLI_PATH, "--dest", "narrow", name, "in/001.bmp"}, dir_.path(), columns);
         QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0, run.screen.constData());
         QVERIFY2(!run.screen.contains('\n'), run.screen.constData());
-        QVERIFY(run.screen.contains("[1/2] nnn") && run.screen.contains("...nnn") && run.screen.contains("[2/2] in/001.bmp"));
+        for (const QByteArray &text : shown)
+            QVERIFY2(run.screen.contains(text), text.constData());
+        for (const QByteArray &text : neverShown)
+            QVERIFY2(!run.screen.contains(text), text.constData());
         for (const QByteArray &drawn : run.screen.split('\r'))
-            QVERIFY2(drawn.size() <= 49, drawn.constData());
+            QVERIFY2(drawn.size() <= columns - 1, drawn.constData());
         QVERIFY(run.screen.endsWith('\r') && run.screen.split('\r').at(run.screen.count('\r') - 1).trimmed().isEmpty());
     }
 };
