@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -37,6 +38,17 @@ bool asksOnlyForText(int argc, char *argv[])
     return false;
 }
 
+// Prints --help's or --version's text; a standard output that cannot take it
+// (closed, full) fails the program, as it would any other.
+int printText(const QByteArray &text)
+{
+    errno = 0;
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size()) && std::fflush(stdout) == 0)
+        return 0;
+    std::fprintf(stderr, "bmp24to8: write error: %s\n", std::strerror(errno != 0 ? errno : EIO));
+    return 1;
+}
+
 void nameApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("bmp24to8"));
@@ -47,6 +59,7 @@ void nameApplication()
 
 int main(int argc, char *argv[])
 {
+    platform::ReserveStandardStreams();
     if (asksOnlyForText(argc, argv)) {
         QCoreApplication app(argc, argv);
         nameApplication();
@@ -56,13 +69,14 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
             return 1;
         }
-        if (parser.isSet(QStringLiteral("version")))
-            parser.showVersion();   // ends the program
-        // Qt's own usage line names the program by the path it was started with.
-        QString help = parser.helpText();
-        help.replace(0, help.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: bmp24to8 [options] [PATH]"));
-        std::fputs(help.toLocal8Bit().constData(), stdout);
-        return 0;
+        QString text = QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion()
+            + QLatin1Char('\n');
+        if (!parser.isSet(QStringLiteral("version"))) {
+            // Qt's own usage line names the program by the path it was started with.
+            text = parser.helpText();
+            text.replace(0, text.indexOf(QLatin1Char('\n')), QStringLiteral("Usage: bmp24to8 [options] [PATH]"));
+        }
+        return printText(text.toLocal8Bit());
     }
 
     QApplication app(argc, argv);
@@ -76,6 +90,9 @@ int main(int argc, char *argv[])
     parser.process(platform::CommandLineArguments(argc, argv));
 
     platform::IgnoreFileSizeSignal();
+    // Ended by a signal while a file is written, the window leaves no
+    // temporary file behind.
+    platform::CatchSignals(platform::Interrupt::EndsAtOnce);
     SetCodecFatalHandler([](const std::string &offending, const std::string &message) {
         ShowFatalStop(QByteArray::fromStdString(offending), QString::fromStdString(message));
     });

@@ -52,7 +52,14 @@ Options:
 
 Arguments:
   FILE                         24-bit BMP pictures to convert; - for standard
-                               input.
+                               input. Pipes and terminals (/dev/stdin, <(...))
+                               are read as standard input is.
+
+Ctrl+C stops at the next safe point (a file being written is finished); TERM,
+HUP and a second Ctrl+C end at once by that signal, removing the temporary
+file being written.
+Exit status: 0 all converted, 1 some file not converted or standard output
+not written ("write error"), 2 usage error, 130 interrupted by Ctrl+C.
 )";
 
 // Prints one line of a message; on a terminal with every control character
@@ -437,7 +444,7 @@ int RunPlan(const Plan &plan, size_t fileCount)
         status = ExitSomeFailed;
     }
     CommandLineHost host(plan.fourBit, plan.placement, platform::StandardErrorIsTerminal());
-    platform::CatchSignals();
+    platform::CatchSignals(platform::Interrupt::StopsAtSafePoint);
     size_t converted = 0;
     size_t started = 0;
     for (; started < plan.jobs.size() && !platform::InterruptRequested() && standardOutputError == 0; ++started) {

@@ -1,5 +1,6 @@
 #include "platform.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -229,10 +230,13 @@ void IgnoreFileSizeSignal()
 namespace {
 
 volatile std::sig_atomic_t interruptRequested = 0;
-// The temporary file being written: its path, kept alive by its owner while
-// it is set, and changed only while the signals are held.
+volatile std::sig_atomic_t interruptStopsGently = 0;
+// The temporary file being written: its path, kept here while it is set, and
+// changed only while the signals are held. The pointer is atomic because a
+// program with threads may take the signal on another thread.
 std::string fileToRemoveOnSignal;
-const char *volatile fileToRemove = nullptr;
+std::atomic<const char *> fileToRemove = nullptr;
+static_assert(std::atomic<const char *>::is_always_lock_free);
 
 #ifndef _WIN32
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -249,7 +253,7 @@ sigset_t EndingSignals()
 
 extern "C" void OnEndingSignal(int signal)
 {
-    if (signal == SIGINT && !interruptRequested) {
+    if (signal == SIGINT && interruptStopsGently && !interruptRequested) {
         interruptRequested = 1;
         return;
     }
@@ -269,8 +273,9 @@ extern "C" void OnEndingSignal(int signal)
 
 } // namespace
 
-void CatchSignals()
+void CatchSignals(Interrupt interrupt)
 {
+    interruptStopsGently = interrupt == Interrupt::StopsAtSafePoint;
 #ifdef _WIN32
     std::signal(SIGINT, OnEndingSignal);
 #else

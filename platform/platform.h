@@ -47,14 +47,16 @@ bool WriteStandardOutput(std::string_view bytes);
 // disk, and is reported and cleaned up as one, instead of ending the program.
 void IgnoreFileSizeSignal();
 
-// The signals that end a program. The first Ctrl+C asks the program to stop
-// at its next safe point. TERM, HUP and a second Ctrl+C end it at once: the
+// The signals that end a program. TERM, HUP and Ctrl+C end it at once: the
 // temporary file being written, if any, is removed, and the program then ends
-// by that same signal, so that whoever started it sees how it ended. A signal
-// that was ignored when the program started (a background job of a script,
-// nohup) stays ignored. QUIT and KILL are left alone: they may leave a
-// temporary file behind.
-void CatchSignals();
+// by that same signal, so that whoever started it sees how it ended. With
+// Interrupt::StopsAtSafePoint the first Ctrl+C only asks the program to stop
+// at its next safe point (InterruptRequested), and a second one ends it. A
+// signal that was ignored when the program started (a background job of a
+// script, nohup) stays ignored. QUIT and KILL are left alone: they may leave
+// a temporary file behind.
+enum class Interrupt { EndsAtOnce, StopsAtSafePoint };
+void CatchSignals(Interrupt interrupt);
 bool InterruptRequested();
 
 // Runs `step` with those signals held back, so that a handler sees what the

@@ -129,13 +129,19 @@ private slots:
     void textWithoutADisplay_data()
     {
         QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("output");    // standard output's file, if not a pipe
         QTest::addColumn<QString>("answer");
-        QTest::newRow("--version") << QStringLiteral("--version") << QStringLiteral("bmp24to8 " BMP24TO8_VERSION);
-        QTest::newRow("--help") << QStringLiteral("--help") << QStringLiteral("Usage: bmp24to8 [options] [PATH]\n");
+        QTest::newRow("--version") << QStringLiteral("--version") << QString() << QStringLiteral("bmp24to8 " BMP24TO8_VERSION);
+        QTest::newRow("--help") << QStringLiteral("--help") << QString() << QStringLiteral("Usage: bmp24to8 [options] [PATH]\n");
+        for (const char *option : {"--version", "--help"})
+            QTest::addRow("%s into a full disk", option) << QString::fromLatin1(option) << QStringLiteral("/dev/full") << QString();
     }
+    // Answered without a display; a standard output that cannot take the
+    // answer fails the program with "write error".
     void textWithoutADisplay()
     {
         QFETCH(QString, option);
+        QFETCH(QString, output);
         QFETCH(QString, answer);
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -143,9 +149,16 @@ private slots:
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         program.setProcessEnvironment(environment);
+        if (!output.isEmpty())
+            program.setStandardOutputFile(output);
         program.start(QStringLiteral(APP_PATH), {option});
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        if (!output.isEmpty()) {
+            QCOMPARE(program.readAllStandardError(), QByteArray("bmp24to8: write error: No space left on device\n"));
+            QCOMPARE(program.exitCode(), 1);
+            return;
+        }
         QCOMPARE(program.exitCode(), 0);
         QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(answer));
     }
