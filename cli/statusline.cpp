@@ -143,7 +143,10 @@ void StatusLine::clear()
 {
     if (shownWidth_ == 0)
         return;
-    std::fprintf(stderr, "\r%s\r", std::string(size_t(shownWidth_), ' ').c_str());
+    // Two columns more: the terminal may have echoed "^C" after the status.
+    const int columns = platform::StandardErrorColumns();
+    const int blanks = std::min(shownWidth_ + 2, (columns > 0 ? columns : 80) - 1);
+    std::fprintf(stderr, "\r%s\r", std::string(size_t(blanks), ' ').c_str());
     std::fflush(stderr);
     shownWidth_ = 0;
 }

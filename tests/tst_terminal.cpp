@@ -42,8 +42,11 @@ TerminalRun runOnTerminal(const QList<QByteArray> &argv, const QString &folder, 
         pointers.push_back(const_cast<char *>(argument.constData()));
     pointers.push_back(nullptr);
     QList<QByteArray> environment;
-    for (char **variable = environ; *variable; ++variable)
-        environment << *variable;
+    for (char **variable = environ; *variable; ++variable) {
+        const QByteArray entry(*variable);
+        if (!setup.holdSync || !(entry.startsWith("LD_PRELOAD=") || entry.startsWith("ASAN_OPTIONS=")))
+            environment << entry;
+    }
     if (setup.holdSync) {
         // The sanitizers' library would otherwise insist on being loaded first.
         environment << "LD_PRELOAD=" HOLD_SYNC << "ASAN_OPTIONS=" + qgetenv("ASAN_OPTIONS") + ":verify_asan_link_order=0";
