@@ -1,5 +1,6 @@
 #include "appinfo.h"
 #include "codecs.h"
+#include "failure.h"
 #include "fatalstop.h"
 #include "form1.h"
 #include "icons.h"
@@ -101,8 +102,10 @@ int main(int argc, char *argv[])
     // "Open with" from a file manager passes a picture; of several, the first counts.
     const QStringList paths = parser.positionalArguments();
     if (!paths.isEmpty() && !window.startAt(paths.first())) {
-        std::fprintf(stderr, "bmp24to8: %s: no such file or folder; starting in the current folder\n",
-                     platform::NativePath(paths.first()).constData());
+        const QByteArray path = platform::NativePath(paths.first());
+        std::fprintf(stderr, "bmp24to8: %s: no such file or folder; starting in the current folder\n", path.constData());
+        // A file manager shows no standard error: the window says it too.
+        static_cast<ConversionHost &>(window).AppendError(FailureLine({Failure::CannotOpen}, path.toStdString(), {}));
     }
     return app.exec();
 }

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -354,6 +355,56 @@ private slots:
         ::unlink(name.constData());
     }
 #endif
+
+    void enterPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<int>("key");
+        for (const char *button : {"Command1", "Command2", "Command3", "Command4", "Check2"}) {
+            QTest::addRow("%s, Enter", button) << QByteArray(button) << int(Qt::Key_Return);
+            QTest::addRow("%s, keypad Enter", button) << QByteArray(button) << int(Qt::Key_Enter);
+        }
+    }
+    void enterPressesTheFocusedButton()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(int, key);
+        openForm();
+        auto *pressed = control<QPushButton>(button.constData());
+        QSignalSpy clicks(pressed, &QAbstractButton::clicked);
+        pressed->setFocus();
+        QTest::keyClick(pressed, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QCOMPARE(clicks.count(), 1);
+    }
+
+    void keyboardFocus_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::newRow("one file") << 1;
+        QTest::newRow("three files") << 3;
+    }
+    // The keyboard starts at the first control; the first Down highlights the
+    // first file; after a command the focus is back on its button.
+    void keyboardFocus()
+    {
+        QFETCH(int, files);
+        for (int i = 0; i < files; ++i)
+            addSource(QStringLiteral("%1.bmp").arg(i), MakeSource(picture(i)));
+        openForm();
+        QCOMPARE(form_->focusWidget(), control<QWidget>("Drive1"));
+        auto *list = control<FileList>("File1");
+        list->setFocus();
+        // What a list does as it takes the focus in a shown window: the focus
+        // frame on the first entry, nothing highlighted.
+        list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->listIndex(), 0);
+        for (const char *button : {"Command1", "Command2"}) {
+            click(button);
+            QCOMPARE(form_->focusWidget(), control<QWidget>(button));
+        }
+        QCOMPARE(messages_, QStringList());
+    }
 
     void sourceFolderAsDestination()
     {

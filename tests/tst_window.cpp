@@ -5,6 +5,7 @@
 #include "folderlist.h"
 #include "controls.h"
 #include "form1.h"
+#include "nativepath.h"
 #include "testbmp.h"
 
 #include <QApplication>
@@ -331,6 +332,12 @@ private slots:
         auto *box = window->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
         QVERIFY(box->isReadOnly());
         QCOMPARE(box->toPlainText(), QStringLiteral("first\n\nFile Not BMP - /x/a.bmp\n\nfirst\n\n two\nlines \n\n"));
+        // A name's byte that is not UTF-8 is shown, and so copied, as the
+        // replacement character, and kept as given.
+        const QString latin1 = platform::PathFromNative("caf\xe9.bmp");
+        form_->AppendError(latin1);
+        QVERIFY(window->text().endsWith(latin1 + QStringLiteral("\r\n\r\n")));
+        QVERIFY(box->toPlainText().endsWith(QStringLiteral("caf\uFFFD.bmp\n\n")));
 
         form_->ClearErrorList();
         QCOMPARE(window->text(), QString());

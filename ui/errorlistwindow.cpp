@@ -1,6 +1,7 @@
 #include "errorlistwindow.h"
 
 #include "icons.h"
+#include "nativepath.h"
 #include "twips.h"
 
 #include <QPlainTextEdit>
@@ -12,6 +13,8 @@ ErrorListWindow::ErrorListWindow()
 {
     setObjectName(QStringLiteral("vypis"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // It appears during a run: the keyboard stays with the main window.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Error list"));
     setWindowIcon(ErrorListIcon());
     setFixedSize(Twips(4680), Twips(3270));
@@ -32,7 +35,9 @@ void ErrorListWindow::append(const QString &message)
     static const QString separator = QStringLiteral("\r\n\r\n");
     text_ += message + separator;
     // On screen a line break is a paragraph; entries are separated by one empty line.
-    QString shown = message;
+    // A byte of a name that is not UTF-8 is shown, and copied, as the
+    // replacement character; the text kept holds the name as it was given.
+    QString shown = platform::DisplayName(message);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // Follow new entries unless the user has scrolled back to read older ones.
     QScrollBar *bar = Text1->verticalScrollBar();

@@ -3,6 +3,7 @@
 #include "nativepath.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -53,6 +54,20 @@ bool FileList::highlight(const QString &name)
         }
     }
     return false;
+}
+
+void FileList::keyPressEvent(QKeyEvent *event)
+{
+    // Before anything is highlighted, the first arrow key highlights the
+    // entry under the focus frame, the first one, instead of moving past it.
+    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
+    if (arrow && event->modifiers() == Qt::NoModifier && selectedItems().isEmpty() && count() > 0) {
+        const int row = currentRow() >= 0 ? currentRow() : 0;
+        setCurrentRow(row);
+        item(row)->setSelected(true);
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 int FileList::listIndex() const

@@ -28,6 +28,9 @@ public:
     // The bare file name at a position; empty outside the list.
     QString list(int index) const;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     bool fill(const QString &folder, const QString &keepHighlighted);
 

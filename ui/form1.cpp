@@ -16,6 +16,8 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -24,9 +26,13 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
+
+constexpr int kTitleBarButtonsWidth = 120;   // pixels: the icon and the close button around a title
+constexpr int kErrorListGap = 8;             // pixels between the main window and the error list
 
 // The classic dialog fonts, with look-alikes for systems that lack them.
 void installFontSubstitutes()
@@ -67,8 +73,37 @@ QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QRect &geometry,
 void showMessage(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, appinfo::Title(), text, QMessageBox::Ok, parent);
+    // A message box is as wide as its text, which may be narrower than its
+    // title; room for the title and the frame's buttons keeps it whole.
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);   // as most title bars show it
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(appinfo::Title());
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(titleWidth + kTitleBarButtonsWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
+
+// Enter (or the keypad's Enter) presses a focused button, as Space does.
+class EnterPressesButton : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *button = qobject_cast<QAbstractButton *>(watched);
+        if (!button || event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || key->isAutoRepeat())
+            return false;
+        button->click();
+        return true;
+    }
+};
 
 constexpr float kFadeStep = 0.05f;
 constexpr float kHalfTurn = 3.1415927f;
@@ -171,6 +206,12 @@ void Form1::createControls()
                                        Text3, Command3, Check1, Command4, Option1, Option2, Option3, Check2};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    // The keyboard starts at the first control.
+    tabOrder.first()->setFocus();
+
+    auto *enterPresses = new EnterPressesButton(this);
+    for (QPushButton *button : {Command1, Command2, Command3, Command4, Check2})
+        button->installEventFilter(enterPresses);
 }
 
 void Form1::connectHandlers()
@@ -235,6 +276,7 @@ void Form1::processSingleFile()
     if (ConvertFile(source, destination, *this) == ConvertOutcome::Interrupted)
         return;   // the program is ending: nothing more happens here
     UnlockControls();
+    Command1->setFocus();   // back where the command was given
     services_.beep();
 }
 
@@ -266,6 +308,7 @@ void Form1::convertAllFiles()
             break;
     }
     UnlockControls();
+    Command2->setFocus();   // back where the command was given
     services_.beep();
 }
 
@@ -352,14 +395,34 @@ ErrorListWindow *Form1::errorListWindow()
     return vypis;
 }
 
+QPoint Form1::errorListPosition(const QSize &listSize) const
+{
+    // The list's frame is taken to be as thick as the main window's.
+    const QSize frame = listSize + frameGeometry().size() - size();
+    const QRect main = frameGeometry();
+    const QScreen *shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect room = shownOn ? shownOn->availableGeometry() : main.united(QRect(main.topRight(), frame));
+    const QPoint right(main.right() + 1 + kErrorListGap, main.top());
+    for (const QPoint &place : {right, QPoint(main.left() - kErrorListGap - frame.width(), main.top()),
+                                QPoint(main.left(), main.bottom() + 1 + kErrorListGap)}) {
+        if (room.contains(QRect(place, frame)))
+            return place;
+    }
+    // No side has room: on the right, as far in as the screen allows.
+    return {std::max(room.left(), std::min(right.x(), room.right() + 1 - frame.width())), right.y()};
+}
+
 void Form1::AppendError(const QString &message)
 {
     ErrorListWindow *window = errorListWindow();
     if (!window->isVisible()) {
-        // Centred over the main window when it first appears.
-        window->move(frameGeometry().center() - window->rect().center());
+        // Beside the main window, so that it covers neither the progress nor Abort.
+        window->move(errorListPosition(window->size()));
         window->show();
     }
+    // In front whenever something is added, yet the keyboard stays where it
+    // is: Abort and the other keys keep working during a run.
+    window->raise();
     window->append(message);
 }
 

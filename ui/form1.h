@@ -75,6 +75,8 @@ private:
     void connectHandlers();
     void prepareFade();
     ErrorListWindow *errorListWindow();
+    // Where the error list's frame goes when it appears, for a list of that size.
+    QPoint errorListPosition(const QSize &listSize) const;
 
     // The conversion commands and their helpers.
     void processSingleFile();

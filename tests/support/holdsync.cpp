@@ -1,16 +1,36 @@
-// Loaded into the command line (LD_PRELOAD) by the signal tests: the first
-// fsync says "<fsync>" on standard error and then holds the program for a few
-// seconds, so that a signal sent on seeing it arrives while a temporary file
-// is being written. The sync itself is the system's.
+// Loaded into a program (LD_PRELOAD) by the tests that need a moment while a
+// file is being written. By default the first fsync says "<fsync>" on
+// standard error and then holds the program for a few seconds, so that a
+// signal sent on seeing it arrives while a temporary file is being written.
+// With SLOW_SYNC_MS set, every fsync takes that many milliseconds instead, so
+// that a batch lasts long enough to be watched and stopped. The sync itself is
+// always the system's.
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <dlfcn.h>
 #include <unistd.h>
+
+namespace {
+
+void Pause(timespec left)
+{
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
 
 extern "C" int fsync(int fd)
 {
     using Fsync = int (*)(int);
     static const auto real = reinterpret_cast<Fsync>(dlsym(RTLD_NEXT, "fsync"));
+    static const char *const slow = std::getenv("SLOW_SYNC_MS");
+    if (slow) {
+        const long ms = std::atol(slow);
+        Pause({ms / 1000, (ms % 1000) * 1000000});
+        return real(fd);
+    }
     static const char said[] = "<fsync>";
     static bool held = false;
     if (held)
@@ -18,8 +38,6 @@ extern "C" int fsync(int fd)
     held = true;
     if (write(STDERR_FILENO, said, sizeof said - 1) < 0)
         return -1;
-    timespec left{3, 0};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    Pause({3, 0});
     return real(fd);
 }
