@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the program under Xvfb on a folder of sample pictures, converts them all
+# Runs the program under Xvfb, with a window manager, on a folder of sample pictures, converts them all
 # by clicking as a user would, checks the outputs, and saves a screenshot of
 # the window after the run as docs/main-window.png. A compositor runs, so the
 # window's opacity shows: before any input the window must already be opaque,
@@ -7,12 +7,10 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-for tool in xdotool Xvfb import xcompmgr; do
-    command -v "$tool" >/dev/null || { apt-get install -y -q --no-install-recommends xdotool xvfb imagemagick xcompmgr >/dev/null; break; }
-done
+"$root/tools/setup.sh"
 
 work="$(mktemp -d)"
-trap 'kill $app $compositor $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $app $compositor $manager $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/demo/in" "$work/demo/out"
 cd "$work/demo/in"
 convert -size 120x80 xc:'#203060' -fill '#f0c020' -draw 'circle 60,40 60,15' -type TrueColor BMP3:logo.bmp
@@ -28,12 +26,15 @@ Xvfb "$display" -screen 0 1024x768x24 -br >/dev/null 2>&1 & xvfb=$!
 sleep 1
 export DISPLAY=$display
 xcompmgr >/dev/null 2>&1 & compositor=$!
+openbox --sm-disable >/dev/null 2>&1 & manager=$!
+sleep 1
 cd "$work/demo"
 "$build/app/bmp24to8" 2>/dev/null & app=$!
 sleep 2
 main=$(xdotool search --name '^Picture converter 24 to 8 bit BMP$' | head -n 1)
-eval "$(xdotool getwindowgeometry --shell "$main")"
-wx=$X; wy=$Y
+# Where the window's own area starts on the screen, inside the window manager's frame.
+corner() { xwininfo -id "$1" | awk -v key="$2" '$0 ~ "Absolute upper-left " key ":" { print $NF }'; }
+wx=$(corner "$main" X); wy=$(corner "$main" Y)
 # No input has been sent yet: the faded-in window must already hide the
 # compositor's grey background (about 0.5) as an opaque window does (about 0.9).
 import -window root "$work/start.png"
@@ -50,11 +51,13 @@ xdotool mousemove $((wx + 230)) "$(row $((depth + 1)))" click --repeat 2 --delay
 sleep 0.5
 xdotool mousemove $((wx + 264)) $((wy + 248)) click 1
 sleep 3
-errors=$(xdotool search --name '^Error list$' | head -n 1 || true)
-[ -n "$errors" ] && xdotool windowmove "$errors" $((wx + 360)) $((wy + 40))
+# The error list placed itself beside the main window: both go in the picture.
+errors=$(xdotool search --name '^Error list$' | head -n 1)
+ex=$(corner "$errors" X); ey=$(corner "$errors" Y)
+right=$((ex + 312 + 12)); bottom=$(( (ey + 218 > wy + 381 ? ey + 218 : wy + 381) + 12 ))
 sleep 0.5
 import -window root "$work/screen.png"
-convert "$work/screen.png" -crop $((352 + 8 + 312))x400+${wx}+$((wy - 2)) +repage "$root/docs/main-window.png"
+convert "$work/screen.png" -crop $((right - wx + 12))x$((bottom - wy + 36))+$((wx - 12))+$((wy - 30)) +repage "$root/docs/main-window.png"
 # The window's outputs must be exactly what the command line writes.
 mkdir "$work/cli"
 "$build/cli/bmp24to8-cli" --dest "$work/cli" "$work"/demo/in/*.bmp 2>/dev/null || true
