@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -27,6 +28,16 @@ public:
         QStyleOptionViewItem indented = option;
         indented.rect.setLeft(option.rect.left() + index.data(kLevelRole).toInt() * kIndentPerLevel);
         QStyledItemDelegate::paint(painter, indented, index);
+        // The open folder is always highlighted, so the style's faint focus
+        // frame would not tell whether the list has the keyboard: a dotted
+        // frame in the highlight's text colour does.
+        if (option.state & QStyle::State_HasFocus) {
+            const bool selected = option.state & QStyle::State_Selected;
+            painter->save();
+            painter->setPen(QPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text), 1, Qt::DotLine));
+            painter->drawRect(indented.rect.adjusted(1, 1, -2, -2));
+            painter->restore();
+        }
     }
 };
 
