@@ -2,7 +2,7 @@
 // converts the files in turn, so that the page stays responsive.
 function startPage(workerFunction) {
     const $ = function (id) { return document.getElementById(id); };
-    const files = [];        // {file, row, blob, url, state}
+    const files = [];        // {file, label, row, blob, url}
     let worker = null;
     let running = null;      // {queue, current, abortRequested, lastProgress}
     let nextId = 1;
@@ -29,21 +29,50 @@ function startPage(workerFunction) {
 
     function cell(row, name) { return row.querySelector('td.' + name); }
 
+    // The name a file is shown under: its own, with its position among the
+    // files of the same name after the first ("same.bmp (2)").
+    function labelOf(name) {
+        const same = files.filter(function (entry) { return entry.file.name === name; }).length;
+        return same === 0 ? name : name + ' (' + (same + 1) + ')';
+    }
+
+    // The name an output takes in the zip: the source's, with the same
+    // position before the extension ("same (2).bmp").
+    function zipName(entry) {
+        const name = entry.file.name;
+        if (entry.label === name)
+            return name;
+        const number = entry.label.slice(name.length);   // " (2)"
+        const dot = name.lastIndexOf('.');
+        return dot > 0 ? name.slice(0, dot) + number + name.slice(dot) : name + number;
+    }
+
+    // Adds files to the list; during a run they wait for the next one.
     function addFiles(list) {
+        let added = 0;
         for (const file of list) {
-            const known = files.findIndex(function (entry) { return entry.file.name === file.name; });
-            if (known >= 0) {
-                releaseOutput(files[known]);
-                files[known].row.remove();
-                files.splice(known, 1);
-            }
             const row = document.createElement('tr');
             row.innerHTML = '<td class="name"></td><td class="progress"></td><td class="result"></td>';
-            cell(row, 'name').textContent = file.name;
+            const entry = { file: file, label: labelOf(file.name), row: row, blob: null, url: null };
+            cell(row, 'name').textContent = entry.label;
+            if (running)
+                cell(row, 'progress').textContent = 'next run';
             $('files').appendChild(row);
-            files.push({ file: file, row: row, blob: null, url: null });
+            files.push(entry);
+            ++added;
         }
         $('empty').hidden = files.length > 0;
+        if (running && added > 0)
+            say(added + (added === 1 ? ' file was' : ' files were') + ' added during the run; "Convert ALL files" converts them next time.');
+    }
+
+    // The files of a chosen folder that the window would list: its own BMP
+    // files, not those of its subfolders.
+    function folderFiles(list) {
+        return Array.prototype.filter.call(list, function (file) {
+            const parts = (file.webkitRelativePath || file.name).split('/');
+            return parts.length <= 2 && /\.bmp$/i.test(file.name);
+        });
     }
 
     function releaseOutput(entry) {
@@ -54,7 +83,7 @@ function startPage(workerFunction) {
     }
 
     function setControls(busy) {
-        for (const id of ['convert', 'clear', 'choose', 'fourBit'])
+        for (const id of ['convert', 'clear', 'chooseFiles', 'chooseFolder', 'fourBit'])
             $(id).disabled = busy;
         $('abort').disabled = !busy;
         $('downloadAll').disabled = busy || !files.some(function (entry) { return entry.blob; });
@@ -62,7 +91,22 @@ function startPage(workerFunction) {
 
     function appendError(line) {
         $('errors').textContent += ($('errors').textContent ? '\n' : '') + line;
+        $('alert').textContent = line;   // read out at once by screen readers
     }
+
+    // The line under the buttons, which screen readers read out politely.
+    function say(text, errorsLink) {
+        const status = $('status');
+        status.textContent = text;
+        if (errorsLink) {
+            const link = document.createElement('a');
+            link.href = '#errors';
+            link.textContent = 'See the error list.';
+            status.append(' ', link);
+        }
+    }
+
+    function plural(count, one, many) { return count + ' ' + (count === 1 ? one : many); }
 
     function showCount(done) {
         $('count').textContent = done + ' of ' + running.total + ' files';
@@ -70,17 +114,22 @@ function startPage(workerFunction) {
 
     function convertAll() {
         if (files.length === 0) {
-            alert('No files in the list. Choose or drop some BMP files first.');
+            say('No files in the list. Choose or drop some BMP files first.');
             return;
         }
         $('errors').textContent = '';
+        $('alert').textContent = '';
         for (const entry of files) {
             releaseOutput(entry);
             cell(entry.row, 'progress').textContent = '';
             cell(entry.row, 'result').textContent = '';
         }
-        running = { queue: files.slice(), total: files.length, done: 0, current: null, abortRequested: false };
+        running = { queue: files.slice(), total: files.length, done: 0, converted: 0, refused: 0,
+                    current: null, abortRequested: false };
         setControls(true);
+        say('Converting ' + plural(files.length, 'file', 'files') + '…');
+        // The button pressed is disabled now: the keyboard goes to Abort.
+        $('abort').focus();
         startNext();
     }
 
@@ -120,6 +169,8 @@ function startPage(workerFunction) {
             line.className = 'error';
             line.textContent = message.error;
             result.appendChild(line);
+            cell(entry.row, 'progress').textContent = message.aborted ? 'aborted' : 'refused';
+            ++running.refused;
             appendError(message.error);
         } else {
             entry.blob = message.blob;
@@ -127,13 +178,17 @@ function startPage(workerFunction) {
             const link = document.createElement('a');
             link.href = entry.url;
             link.download = entry.file.name;
-            link.textContent = entry.file.name;
+            link.textContent = entry.label;
             const about = document.createElement('small');
-            about.textContent = message.colours + ' colours, ' + message.bits + '-bit';
+            about.textContent = plural(message.colours, 'colour', 'colours') + ', ' + message.bits + '-bit';
             result.append(link, about);
+            cell(entry.row, 'progress').textContent = 'converted';
+            ++running.converted;
         }
         running.current = null;
         showCount(++running.done);
+        say(entry.label + (message.error !== undefined ? ' refused' : ' converted') + ' (' + running.done + ' of '
+            + running.total + ').');
         startNext();
     }
 
@@ -148,22 +203,29 @@ function startPage(workerFunction) {
         if (current && /^\d+ %$/.test(current.lastProgress) && current.lastProgress !== '100 %') {
             worker.terminate();
             worker = null;
-            fileDone(current.entry, { error: 'Aborted by user - ' + current.entry.file.name });
+            fileDone(current.entry, { error: 'Aborted by user - ' + current.entry.file.name, aborted: true });
         }
     }
 
     function finish() {
         for (const entry of running.queue)
             cell(entry.row, 'result').textContent = 'not converted';
+        let summary = running.converted + ' converted, ' + running.refused + ' refused';
+        if (running.queue.length > 0)
+            summary += ', ' + running.queue.length + ' not converted (aborted)';
+        const refused = running.refused > 0;
         running = null;
         setControls(false);
+        say(summary + '.', refused);
+        if (document.activeElement === $('abort') || document.activeElement === document.body)
+            $('convert').focus();
     }
 
     function downloadAll() {
         const ready = files.filter(function (entry) { return entry.blob; });
         Promise.all(ready.map(function (entry) { return entry.blob.arrayBuffer(); })).then(function (buffers) {
             const contents = {};
-            ready.forEach(function (entry, i) { contents[entry.file.name] = new Uint8Array(buffers[i]); });
+            ready.forEach(function (entry, i) { contents[zipName(entry)] = new Uint8Array(buffers[i]); });
             const zip = fflate.zipSync(contents, { level: 6 });
             const link = document.createElement('a');
             link.href = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
@@ -174,10 +236,20 @@ function startPage(workerFunction) {
         });
     }
 
+    $('chooseFiles').addEventListener('click', function () { $('choose').click(); });
+    $('chooseFolder').addEventListener('click', function () { $('folder').click(); });
     $('choose').addEventListener('change', function () {
         addFiles($('choose').files);
         $('choose').value = '';
-        setControls(false);
+        setControls(!!running);
+    });
+    $('folder').addEventListener('change', function () {
+        const chosen = folderFiles($('folder').files);
+        addFiles(chosen);
+        $('folder').value = '';
+        if (chosen.length === 0)
+            say('That folder holds no BMP files.');
+        setControls(!!running);
     });
     const drop = $('drop');
     drop.addEventListener('dragover', function (event) {
@@ -188,10 +260,8 @@ function startPage(workerFunction) {
     drop.addEventListener('drop', function (event) {
         event.preventDefault();
         drop.classList.remove('over');
-        if (!running) {
-            addFiles(event.dataTransfer.files);
-            setControls(false);
-        }
+        addFiles(event.dataTransfer.files);
+        setControls(!!running);
     });
     $('convert').addEventListener('click', convertAll);
     $('abort').addEventListener('click', abort);
@@ -203,7 +273,9 @@ function startPage(workerFunction) {
         }
         $('empty').hidden = false;
         $('errors').textContent = '';
+        $('alert').textContent = '';
         $('count').textContent = '';
+        say('');
         setControls(false);
     });
     // Starting the worker now compiles the engine while the user picks files.

@@ -4,7 +4,7 @@
 // refusal the command line's line, and Abort must mean what it means in the
 // window. The page must make no network request.
 //
-//   node page.test.js PAGE_FOLDER CLI [--screenshot PNG]
+//   node page.test.js PAGE_FOLDER CLI [--screenshot PNG] [--phone-screenshot PNG]
 'use strict';
 const { spawnSync } = require('child_process');
 const fs = require('fs');
@@ -19,6 +19,8 @@ const pageFolder = process.argv[2];
 const cli = path.resolve(process.argv[3]);
 const screenshotAt = process.argv.indexOf('--screenshot');
 const screenshot = screenshotAt > 0 ? process.argv[screenshotAt + 1] : null;
+const phoneAt = process.argv.indexOf('--phone-screenshot');
+const phoneScreenshot = phoneAt > 0 ? process.argv[phoneAt + 1] : null;
 const failures = [];
 function check(condition, what) {
     if (!condition)
@@ -44,16 +46,22 @@ function bmp(width, height, colourAt) {
     return bytes;
 }
 
+const longName = 'a'.repeat(156) + '.bmp';   // 160 characters
 const pictures = {
     'eight bit.bmp': bmp(40, 30, (x, y) => [(x * 5 + y) % 200, 40, 90]),               // 200 colours
     'four-bit.bmp': bmp(33, 17, (x, y) => [(x + y) % 7 * 30, 0, 255]),                  // 7 colours
     'too many.bmp': bmp(20, 20, (x, y) => [x, y, 7]),                                   // 400 colours
     'notes.bmp': Buffer.from('not a picture'),
     'large.bmp': bmp(1024, 1024, (x, y) => [(x * 31 + y * 17) % 200, 9, 9]),
+    [longName]: bmp(5, 5, (x) => [x * 40, 0, 0]),
+    'first/same.bmp': bmp(6, 2, (x) => [x, 1, 1]),
+    'second/same.bmp': bmp(3, 3, (x, y) => [y, 2, 2]),
 };
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'bmp24to8-page-'));
-for (const [name, bytes] of Object.entries(pictures))
+for (const [name, bytes] of Object.entries(pictures)) {
+    fs.mkdirSync(path.dirname(path.join(work, name)), { recursive: true });
     fs.writeFileSync(path.join(work, name), bytes);
+}
 
 // The command line with the page's default options, from the pictures'
 // folder, so that its lines name the files as the page does.
@@ -89,10 +97,13 @@ async function downloaded(page, url) {
     return Buffer.from(base64, 'base64');
 }
 
-async function convert(page, names, abortAt) {
+// Converts the files, chosen in one pick, or in one pick each when `picks`
+// is a list of lists.
+async function convert(page, names, abortAt, picks) {
     await page.click('#clear');
     const input = await page.$('#choose');
-    await input.uploadFile(...names.map((name) => path.join(work, name)));
+    for (const pick of picks || [names])
+        await input.uploadFile(...pick.map((name) => path.join(work, name)));
     if (abortAt) {
         // Pressed from inside the page the moment the first file shows the
         // text, so the moment is the same on every run.
@@ -106,10 +117,38 @@ async function convert(page, names, abortAt) {
             }).observe(cell, { childList: true, characterData: true, subtree: true });
         }, abortAt);
     }
-    await page.click('#convert');
+    await page.evaluate(() => {
+        window.abortFocused = false;
+        document.getElementById('abort').addEventListener('focus', () => { window.abortFocused = true; }, { once: true });
+    });
+    await page.focus('#convert');
+    await page.keyboard.press('Enter');
     await page.waitForFunction(() => !document.getElementById('convert').disabled && document.getElementById('count').textContent,
                                { timeout: 60000 });
+    // The pressed button is disabled during the run: the keyboard goes to
+    // Abort, and back to Convert after it.
+    check(await page.evaluate(() => window.abortFocused), `${names || picks}: the focus did not go to Abort`);
+    const after = await page.evaluate(() => document.activeElement.id);
+    check(after === 'convert', `${names || picks}: the focus is on "${after}" after a run, not on Convert`);
     return rows(page);
+}
+
+// Every control in the accessibility tree has a name.
+function unnamedControls(node, found = []) {
+    if (['button', 'checkbox', 'radio', 'link', 'textbox', 'combobox'].includes(node.role) && !node.name)
+        found.push(node.role);
+    for (const child of node.children || [])
+        unnamedControls(child, found);
+    return found;
+}
+
+// axe-core, loaded from node_modules: the serious and critical violations.
+async function accessibilityViolations(page) {
+    if (!(await page.evaluate(() => typeof axe !== 'undefined')))
+        await page.addScriptTag({ path: path.join(webModules, 'axe-core', 'axe.min.js') });
+    const results = await page.evaluate(() => axe.run(document, { resultTypes: ['violations'] }));
+    return results.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
+        .map((v) => `${v.id} (${v.nodes.map((n) => n.target.join(' ')).join(', ')})`);
 }
 
 (async () => {
@@ -135,18 +174,39 @@ async function convert(page, names, abortAt) {
         const expected = native(names);
         const shown = await convert(page, names);
         check(shown.length === names.length, `${shown.length} rows for ${names.length} files`);
-        const windowTexts = { 'eight bit.bmp': 'Compatibility', 'four-bit.bmp': '100 % 4-bit' };
         for (const row of shown) {
             if (expected.outputs[row.name]) {
                 check(row.link && row.download === row.name, `${row.name}: a download link under its own name`);
                 if (row.link)
                     check((await downloaded(page, row.link)).equals(expected.outputs[row.name]),
                           `${row.name}: the download differs from the command line's output`);
-                check(row.progress === windowTexts[row.name], `${row.name}: progress "${row.progress}"`);
+                check(row.progress === 'converted', `${row.name}: progress "${row.progress}"`);
             } else {
                 check(expected.lines.includes(row.error), `${row.name}: "${row.error}" is not the command line's line`);
+                check(row.progress === 'refused', `${row.name}: progress "${row.progress}"`);
             }
         }
+        const ended = await page.$eval('#status', (p) => [p.textContent, p.getAttribute('aria-live'), p.querySelector('a[href="#errors"]') !== null]);
+        check(ended[0] === '2 converted, 2 refused. See the error list.' && ended[1] === 'polite' && ended[2],
+              `summary ${JSON.stringify(ended)}`);
+        check(await page.$eval('#count', (span) => span.textContent) === '4 of 4 files', 'the count after the run');
+        const tree = await page.accessibility.snapshot();
+        check(unnamedControls(tree).length === 0, `controls without a name: ${unnamedControls(tree)}`);
+        const everything = await page.accessibility.snapshot({ interestingOnly: false });
+        const live = (function find(node) {
+            return node.role === 'status' ? node : (node.children || []).map(find).find((found) => found);
+        })(everything);
+        check(live && JSON.stringify(live).includes('"name":"2 converted, 2 refused."'),
+              `the live region in the accessibility tree: ${JSON.stringify(live)}`);
+        for (const scheme of ['light', 'dark']) {
+            await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
+            const violations = await accessibilityViolations(page);
+            check(violations.length === 0, `${scheme}: accessibility violations ${violations.join('; ')}`);
+        }
+        const background = await page.$eval('body', (body) => getComputedStyle(body).backgroundColor);
+        await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'light' }]);
+        check(background !== await page.$eval('body', (body) => getComputedStyle(body).backgroundColor),
+              'the dark scheme has the light background');
         const errorList = await page.$eval('#errors', (pre) => pre.textContent.split('\n'));
         check(JSON.stringify(errorList) === JSON.stringify(expected.lines),
               `error list ${JSON.stringify(errorList)}, command line ${JSON.stringify(expected.lines)}`);
@@ -178,7 +238,37 @@ async function convert(page, names, abortAt) {
                       `abort at ${abortAt}: the file in progress was not finished`);
             check(next.result === 'not converted', `abort at ${abortAt}: the next file shows "${next.result}"`);
         }
-        // Files dropped on the page join the list; a name already there is replaced.
+        // Two files of the same name from two picks: both converted, each
+        // downloaded under its own name, both in the zip.
+        const same = await convert(page, null, null, [['first/same.bmp'], ['second/same.bmp']]);
+        check(JSON.stringify(same.map((row) => row.name)) === '["same.bmp","same.bmp (2)"]', `same names listed as ${same.map((r) => r.name)}`);
+        for (const [row, from] of [[same[0], 'first'], [same[1], 'second']]) {
+            const wanted = spawnSync(cli, ['--dest', '-', path.join(work, from, 'same.bmp')]).stdout;
+            check(row.link && row.download === 'same.bmp' && (await downloaded(page, row.link)).equals(wanted),
+                  `${row.name}: not the command line's output of ${from}/same.bmp`);
+        }
+        await page.click('#downloadAll');
+        fs.rmSync(zipPath);
+        const pairZip = zipPath;
+        for (let waited = 0; waited < 30000 && !fs.existsSync(pairZip); waited += 50)
+            await new Promise((resolve) => setTimeout(resolve, 50));
+        const pair = fs.existsSync(pairZip) ? Object.keys(fflate.unzipSync(fs.readFileSync(pairZip))).sort() : [];
+        check(JSON.stringify(pair) === '["same (2).bmp","same.bmp"]', `the zip of two same names holds ${JSON.stringify(pair)}`);
+
+        // On a phone: a 160-character name wraps, the page needs no sideways
+        // scrolling, and the download link is in view.
+        await page.setViewport({ width: 375, height: 740, isMobile: true });
+        const [long] = await convert(page, [longName]);
+        const fits = await page.evaluate(() => {
+            const link = document.querySelector('#files .result a');
+            return { width: document.documentElement.scrollWidth, linkRight: link ? link.getBoundingClientRect().right : 1e9 };
+        });
+        check(long.link && fits.width <= 375 && fits.linkRight <= 375, `at 375 px: ${JSON.stringify(fits)}`);
+        if (phoneScreenshot)
+            await page.screenshot({ path: phoneScreenshot, fullPage: true });
+        await page.setViewport({ width: 900, height: 820 });
+
+        // Files dropped on the page join the list, same names included.
         await page.click('#clear');
         const listed = await page.evaluate((bytes) => {
             const drop = (names) => {
@@ -191,7 +281,8 @@ async function convert(page, names, abortAt) {
             drop(['b.bmp', 'c.bmp']);
             return [...document.querySelectorAll('#files tr:not(#empty) .name')].map((cell) => cell.textContent);
         }, [...pictures['four-bit.bmp']]);
-        check(JSON.stringify(listed) === JSON.stringify(['a.bmp', 'b.bmp', 'c.bmp']), `dropped files listed as ${JSON.stringify(listed)}`);
+        check(JSON.stringify(listed) === JSON.stringify(['a.bmp', 'b.bmp', 'b.bmp (2)', 'c.bmp']),
+              `dropped files listed as ${JSON.stringify(listed)}`);
         check(network.length === 0, `network requests: ${network.join(' ')}`);
     } finally {
         await browser.close();
