@@ -60,7 +60,7 @@ void nameApplication()
 
 int main(int argc, char *argv[])
 {
-    platform::ReserveStandardStreams();
+    platform::PrepareStandardStreams();
     if (asksOnlyForText(argc, argv)) {
         QCoreApplication app(argc, argv);
         nameApplication();

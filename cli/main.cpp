@@ -5,7 +5,7 @@ int main(int argc, char *argv[])
 {
     // The command line needs no event loop and no Qt: a small picture is
     // converted in less time than loading Qt's libraries would take.
-    platform::ReserveStandardStreams();
+    platform::PrepareStandardStreams();
     platform::IgnoreFileSizeSignal();
     return RunCommandLine(platform::NativeArguments(argc, argv));
 }

@@ -4,7 +4,31 @@
 // never changes the table.
 #pragma once
 
-#ifndef _WIN32
+#ifdef _WIN32
+
+#include <windows.h>
+// Windows' own ReplaceFile is a macro; the program's is platform::ReplaceFile.
+#undef ReplaceFile
+
+namespace platform {
+
+struct FileCalls
+{
+    // A new, empty file for writing; INVALID_HANDLE_VALUE when it cannot be made.
+    HANDLE (*createFile)(const wchar_t *path);
+    BOOL (*writeFile)(HANDLE file, const void *bytes, DWORD count, DWORD *written);
+    BOOL (*flushFileBuffers)(HANDLE file);
+    BOOL (*closeHandle)(HANDLE file);
+    BOOL (*moveFile)(const wchar_t *from, const wchar_t *to);   // replacing `to`, written through
+    BOOL (*deleteFile)(const wchar_t *path);
+};
+
+FileCalls &fileCalls();
+const FileCalls &systemFileCalls();
+
+} // namespace platform
+
+#else
 
 #include <sys/types.h>
 

@@ -22,14 +22,17 @@ int StandardErrorColumns();
 std::uint32_t SystemVersionValue();
 
 // The program's arguments as file names: on Unix-like systems the bytes as
-// they were given (a name need not be valid UTF-8), on Windows UTF-8.
+// they were given (a name need not be valid UTF-8), on Windows UTF-8, with
+// wildcards ("*.bmp", "dir\*.bmp") expanded, as Windows shells leave them.
 std::vector<std::string> NativeArguments(int argc, char **argv);
 
-// Standard streams that were closed when the program started are opened on
-// the null device, read-only: nothing the program opens can take their place
-// (a picture read as standard input, an output written through standard
-// output), and a write to a closed standard output still fails as it should.
-void ReserveStandardStreams();
+// Readies the standard streams before anything else is opened. Streams that
+// were closed when the program started are opened on the null device,
+// read-only: nothing the program opens can take their place (a picture read
+// as standard input, an output written through standard output), and a write
+// to a closed standard output still fails as it should. On Windows the
+// console shows UTF-8, the encoding of every line the program writes.
+void PrepareStandardStreams();
 
 // How reading a stream ended.
 enum class StreamRead { Complete, Failed, Interrupted };

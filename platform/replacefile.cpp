@@ -1,12 +1,14 @@
 #include "replacefile.h"
 
-#ifdef _WIN32
-#include <QFileInfo>
-#include <QSaveFile>
-#else
 #include "filecalls.h"
 #include "platform.h"
 
+#ifdef _WIN32
+#include <algorithm>
+#include <cwctype>
+#include <random>
+#include <string_view>
+#else
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -18,27 +20,131 @@
 
 namespace platform {
 
+namespace {
+
+// A short, free-looking name for a temporary file: ".bmp24to8-" and six letters.
+std::string TemporaryName()
+{
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    static std::minstd_rand random(std::random_device{}());
+    std::uniform_int_distribution<int> letter(0, int(sizeof letters) - 2);
+    std::string name = ".bmp24to8-";
+    for (int i = 0; i < 6; ++i)
+        name += letters[letter(random)];
+    return name;
+}
+
+} // namespace
+
 #ifdef _WIN32
+
+FileCalls &fileCalls()
+{
+    static FileCalls calls = systemFileCalls();
+    return calls;
+}
+
+const FileCalls &systemFileCalls()
+{
+    static const FileCalls calls = {
+        [](const wchar_t *path) {
+            return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        },
+        [](HANDLE file, const void *bytes, DWORD count, DWORD *written) { return WriteFile(file, bytes, count, written, nullptr); },
+        FlushFileBuffers,
+        CloseHandle,
+        [](const wchar_t *from, const wchar_t *to) {
+            return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        },
+        DeleteFileW,
+    };
+    return calls;
+}
+
+namespace {
+
+std::wstring Wide(const std::string &utf8)
+{
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(std::max(count, 0)), L'\0');
+    if (count > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), count);
+    return wide;
+}
+
+// Whether the last part of the path is one of the names Windows keeps for
+// devices, whatever its extension: writing "NUL.bmp" would write to no file.
+bool IsDeviceName(const std::wstring &path)
+{
+    const size_t slash = path.find_last_of(L"/\\:");
+    std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+    name = name.substr(0, name.find(L'.'));
+    while (!name.empty() && name.back() == L' ')
+        name.pop_back();
+    for (wchar_t &c : name)
+        c = wchar_t(std::towupper(c));
+    static const wchar_t *const reserved[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    if (std::any_of(std::begin(reserved), std::end(reserved), [&](const wchar_t *device) { return name == device; }))
+        return true;
+    return name.size() == 4 && (name.starts_with(L"COM") || name.starts_with(L"LPT")) && name[3] >= L'0' && name[3] <= L'9';
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const DWORD chunk = DWORD(std::min<size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!fileCalls().writeFile(file, bytes.data(), chunk, &written) || written == 0)
+            return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+} // namespace
 
 bool ReplaceFile(const std::string &utf8Path, const NextPart &nextPart)
 {
-    const QString path = QString::fromStdString(utf8Path);
-    // QFileInfo follows links: only a regular file, or a link to one, is replaced.
-    const QFileInfo existing(path);
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if ((existing.exists() || existing.isSymLink()) && (!existing.isFile() || !(existing.permissions() & anyWrite)))
+    const std::wstring path = Wide(utf8Path);
+    if (path.empty() || path.starts_with(L"\\\\.\\") || IsDeviceName(path))
         return false;
-    // Unbuffered, so that every write reports its own failure; NTFS journals the rename.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    // Folders and files that nobody may write are left alone.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES
+        && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)))
         return false;
-    for (std::string_view part = nextPart(); !part.empty(); part = nextPart()) {
-        if (file.write(part.data(), qint64(part.size())) != qint64(part.size())) {
-            file.cancelWriting();
-            return false;
+    const size_t slash = utf8Path.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? std::string() : utf8Path.substr(0, slash + 1);
+
+    std::wstring temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    WithSignalsHeld([&]() {
+        std::string name;
+        for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+            name = folder + TemporaryName();
+            temporary = Wide(name);
+            file = fileCalls().createFile(temporary.c_str());
+            if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+                break;
         }
-    }
-    return file.commit();
+        if (file != INVALID_HANDLE_VALUE)
+            RemoveOnSignal(name);
+    });
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+
+    bool written = true;
+    for (std::string_view part = nextPart(); written && !part.empty(); part = nextPart())
+        written = WriteAll(file, part);
+    written = written && fileCalls().flushFileBuffers(file);
+    written = fileCalls().closeHandle(file) && written;
+    WithSignalsHeld([&]() {
+        written = written && fileCalls().moveFile(temporary.c_str(), path.c_str());
+        if (!written)
+            fileCalls().deleteFile(temporary.c_str());
+        RemoveOnSignal({});
+    });
+    return written;
 }
 
 #else
@@ -110,16 +216,11 @@ bool FindTarget(const std::string &path, Target &target)
 // Creates a new, empty file under a name that is free, short and hidden.
 int CreateTemporary(const Target &target, std::string &temporary)
 {
-    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    static std::minstd_rand random(std::random_device{}());
-    std::uniform_int_distribution<int> letter(0, int(sizeof letters) - 2);
     // A new file gets the usual permissions less the umask; a replacement gets
     // the old file's mode once its owner is set.
     const mode_t mode = target.exists ? 0600 : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target.folder + "/.bmp24to8-";
-        for (int i = 0; i < 6; ++i)
-            temporary += letters[letter(random)];
+        temporary = target.folder + "/" + TemporaryName();
         const int fd = fileCalls().open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     fonts-liberation2 fonts-dejavu-core
     xvfb xauth x11-apps x11-utils xcompmgr imagemagick openbox xdotool
+    g++-mingw-w64-x86-64-posix wine64
     clang libclang-rt-14-dev
     appstream desktop-file-utils dpkg-dev lintian
     emscripten chromium

@@ -1,3 +1,5 @@
+// The platform services on Linux and other Unix-like systems; windows.cpp has
+// them for Windows.
 #include "platform.h"
 
 #include <atomic>
@@ -7,13 +9,6 @@
 #include <string>
 #include <utility>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
-#include <shellapi.h>
-#else
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -21,107 +16,36 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace platform {
 
 bool StandardErrorIsTerminal()
 {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
     return isatty(fileno(stderr)) != 0;
-#endif
 }
 
 bool StandardOutputIsTerminal()
 {
-#ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
-#else
     return isatty(fileno(stdout)) != 0;
-#endif
 }
 
 int StandardErrorColumns()
 {
-#ifdef _WIN32
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
-        return 0;
-    return info.srWindow.Right - info.srWindow.Left + 1;
-#else
     winsize size{};
     return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
-#endif
 }
 
 std::uint32_t SystemVersionValue()
 {
-#ifdef _WIN32
-    return std::uint32_t(GetVersion());
-#else
     return 0;
-#endif
 }
 
 std::vector<std::string> NativeArguments(int argc, char **argv)
 {
-#ifdef _WIN32
-    // The arguments in argv are in the ANSI code page, which cannot hold every
-    // name; the wide command line can.
-    (void)argv;
-    std::vector<std::string> arguments;
-    int count = 0;
-    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 0; wide && i < count; ++i) {
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string argument(size_t(bytes > 0 ? bytes - 1 : 0), '\0');
-        if (bytes > 1)
-            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), bytes, nullptr, nullptr);
-        arguments.push_back(std::move(argument));
-    }
-    LocalFree(wide);
-    return arguments.empty() ? std::vector<std::string>(argv, argv + argc) : arguments;
-#else
     return std::vector<std::string>(argv, argv + argc);
-#endif
 }
 
-#ifdef _WIN32
-
-void ReserveStandardStreams() {}
-
-StreamRead ReadStream(const std::string &path, std::string &bytes)
-{
-    if (!path.empty())
-        return StreamRead::Failed;
-    _setmode(_fileno(stdin), _O_BINARY);
-    char buffer[1 << 16];
-    bytes.clear();
-    for (;;) {
-        const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
-        bytes.append(buffer, got);
-        if (got < sizeof buffer)
-            return InterruptRequested() ? StreamRead::Interrupted
-                 : std::ferror(stdin) == 0 ? StreamRead::Complete : StreamRead::Failed;
-    }
-}
-
-bool IsStream(const std::string &)
-{
-    return false;
-}
-
-bool WriteStandardOutput(std::string_view bytes)
-{
-    _setmode(_fileno(stdout), _O_BINARY);
-    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
-}
-
-#else
-
-void ReserveStandardStreams()
+void PrepareStandardStreams()
 {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -218,8 +142,6 @@ bool WriteStandardOutput(std::string_view bytes)
     return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
 }
 
-#endif
-
 void IgnoreFileSizeSignal()
 {
 #ifdef SIGXFSZ
@@ -238,7 +160,6 @@ std::string fileToRemoveOnSignal;
 std::atomic<const char *> fileToRemove = nullptr;
 static_assert(std::atomic<const char *>::is_always_lock_free);
 
-#ifndef _WIN32
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 sigset_t EndingSignals()
@@ -249,7 +170,6 @@ sigset_t EndingSignals()
         sigaddset(&signals, signal);
     return signals;
 }
-#endif
 
 extern "C" void OnEndingSignal(int signal)
 {
@@ -261,11 +181,7 @@ extern "C" void OnEndingSignal(int signal)
     // until the handler returns, and is then delivered with its default
     // action, which ends the program.
     if (const char *path = fileToRemove) {
-#ifdef _WIN32
-        std::remove(path);
-#else
         unlink(path);
-#endif
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -276,9 +192,6 @@ extern "C" void OnEndingSignal(int signal)
 void CatchSignals(Interrupt interrupt)
 {
     interruptStopsGently = interrupt == Interrupt::StopsAtSafePoint;
-#ifdef _WIN32
-    std::signal(SIGINT, OnEndingSignal);
-#else
     for (const int signal : kEndingSignals) {
         struct sigaction action = {};
         sigaction(signal, nullptr, &action);
@@ -291,7 +204,6 @@ void CatchSignals(Interrupt interrupt)
         action.sa_mask = EndingSignals();
         sigaction(signal, &action, nullptr);
     }
-#endif
 }
 
 bool InterruptRequested()
@@ -301,15 +213,11 @@ bool InterruptRequested()
 
 void WithSignalsHeld(const std::function<void()> &step)
 {
-#ifdef _WIN32
-    step();
-#else
     const sigset_t held = EndingSignals();
     sigset_t old;
     pthread_sigmask(SIG_BLOCK, &held, &old);
     step();
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
-#endif
 }
 
 void RemoveOnSignal(const std::string &path)
@@ -323,10 +231,8 @@ void RemoveOnSignal(const std::string &path)
 void EndAsInterrupted()
 {
     std::fflush(nullptr);
-#ifndef _WIN32
     std::signal(SIGINT, SIG_DFL);
     std::raise(SIGINT);
-#endif
     std::_Exit(130);
 }
 

@@ -1,0 +1,203 @@
+// The platform services on Windows; posix.cpp has them for Unix-like
+// systems. Names are UTF-8 inside the program and UTF-16 at the system's calls.
+#include "platform.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace platform {
+
+namespace {
+
+std::string Utf8(const wchar_t *wide)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size_t(bytes > 0 ? bytes - 1 : 0), '\0');
+    if (bytes > 1)
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), bytes, nullptr, nullptr);
+    return text;
+}
+
+std::wstring Wide(const std::string &utf8)
+{
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(std::max(count, 0)), L'\0');
+    if (count > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), count);
+    return wide;
+}
+
+bool IsConsole(DWORD which)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+
+// The files a wildcard argument names, sorted, with the folder part kept as
+// it was typed; none when nothing matches.
+std::vector<std::string> Expanded(const std::wstring &pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    const size_t slash = pattern.find_last_of(L"/\\:");
+    const std::string folder = Utf8(pattern.substr(0, slash == std::wstring::npos ? 0 : slash + 1).c_str());
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(folder + Utf8(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::atomic<bool> interruptRequested = false;
+std::atomic<bool> interruptStopsGently = false;
+// The temporary file being written, removed by the console's handler, which
+// runs on a thread of its own: the mutex makes creating or renaming the file
+// and setting it here one step for the handler.
+std::mutex fileToRemoveLock;
+std::wstring fileToRemove;
+
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    if (event == CTRL_C_EVENT && interruptStopsGently && !interruptRequested.exchange(true))
+        return TRUE;
+    {
+        std::lock_guard<std::mutex> held(fileToRemoveLock);
+        if (!fileToRemove.empty())
+            DeleteFileW(fileToRemove.c_str());
+        fileToRemove.clear();
+    }
+    std::fflush(nullptr);
+    ExitProcess(130);
+}
+
+} // namespace
+
+bool StandardErrorIsTerminal()
+{
+    return IsConsole(STD_ERROR_HANDLE);
+}
+
+bool StandardOutputIsTerminal()
+{
+    return IsConsole(STD_OUTPUT_HANDLE);
+}
+
+int StandardErrorColumns()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+std::uint32_t SystemVersionValue()
+{
+    return std::uint32_t(GetVersion());
+}
+
+std::vector<std::string> NativeArguments(int argc, char **argv)
+{
+    // The arguments in argv are in the ANSI code page, which cannot hold every
+    // name; the wide command line can.
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring argument = wide[i];
+        const bool wildcard = i > 0 && !argument.starts_with(L"-") && argument.find_first_of(L"*?") != std::wstring::npos;
+        const std::vector<std::string> names = wildcard ? Expanded(argument) : std::vector<std::string>();
+        if (names.empty())
+            arguments.push_back(Utf8(argument.c_str()));
+        else
+            arguments.insert(arguments.end(), names.begin(), names.end());
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+void PrepareStandardStreams()
+{
+    SetConsoleOutputCP(CP_UTF8);
+}
+
+StreamRead ReadStream(const std::string &path, std::string &bytes)
+{
+    if (!path.empty())
+        return StreamRead::Failed;
+    _setmode(_fileno(stdin), _O_BINARY);
+    char buffer[1 << 16];
+    bytes.clear();
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
+        bytes.append(buffer, got);
+        if (InterruptRequested())
+            return StreamRead::Interrupted;
+        if (got < sizeof buffer)
+            return std::ferror(stdin) == 0 ? StreamRead::Complete : StreamRead::Failed;
+    }
+}
+
+bool IsStream(const std::string &)
+{
+    return false;
+}
+
+bool WriteStandardOutput(std::string_view bytes)
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
+void IgnoreFileSizeSignal()
+{
+}
+
+void CatchSignals(Interrupt interrupt)
+{
+    interruptStopsGently = interrupt == Interrupt::StopsAtSafePoint;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool InterruptRequested()
+{
+    return interruptRequested;
+}
+
+void WithSignalsHeld(const std::function<void()> &step)
+{
+    std::lock_guard<std::mutex> held(fileToRemoveLock);
+    step();
+}
+
+void RemoveOnSignal(const std::string &path)
+{
+    // Called inside WithSignalsHeld, which holds the lock.
+    fileToRemove = Wide(path);
+}
+
+void EndAsInterrupted()
+{
+    std::fflush(nullptr);
+    std::_Exit(130);
+}
+
+} // namespace platform

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Builds the Windows command line with mingw-w64 and tests it under Wine
+# against the Linux command line: every picture the fuzz replay uses under all
+# six option combinations (outputs byte for byte, refusal lines, exit
+# statuses), names beyond ASCII, wildcards, destinations that must be left
+# alone, standard streams, --check, and each Win32 call of the writer failing
+# in turn. Exits with 77 (CTest's "skipped") when the cross-compiler or Wine
+# is missing; tools/setup.sh installs both. Ends with "N passed, N failed".
+#
+#   bash tools/windows-test.sh BUILD_FOLDER LINUX_CLI PICTURE_FOLDER...
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(realpath -m "$1")"
+linux="$(realpath "$2")"
+shift 2
+pictures=()
+for folder in "$@"; do pictures+=("$(realpath "$folder")"); done
+wine=/usr/lib/wine/wine64
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [ ! -x "$wine" ]; then
+    echo "windows test skipped: mingw-w64 or Wine is not installed (bash tools/setup.sh installs them)"
+    exit 77
+fi
+WINDOWS_BUILD_DIR="$build" bash "$root/tools/build-windows.sh" >/dev/null || exit 1
+exe="$build/cli/bmp24to8-cli.exe"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+# A Wine prefix of the test's own, made once and kept with the build.
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+[ -d "$WINEPREFIX" ] || "$wine" cmd /c exit >/dev/null 2>&1 </dev/null
+# Lines end in CR LF on Windows, as its programs' lines do; compared without the CR.
+win() { "$wine" "$exe" "$@"; }
+text() { tr -d '\r' <"$1"; }
+
+passed=0
+failed=0
+check() {   # check DESCRIPTION COMMAND...
+    local what="$1"
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $what"
+    fi
+}
+
+# Every picture, every option combination: the same files, lines and status.
+cd "$work"
+for folder in "${pictures[@]}"; do
+    name="$(basename "$folder")"
+    cp -r "$folder" "$name"
+    for options in "" "--no-four-bit" "--placement none" "--placement dos" "--no-four-bit --placement none" \
+                   "--no-four-bit --placement dos"; do
+        rm -rf linux windows && mkdir linux windows
+        "$linux" $options --dest linux "$name"/* 2>linux.err; linuxStatus=$?
+        win $options --dest windows "$name/*" 2>windows.err; windowsStatus=$?
+        check "$name, '$options': status $windowsStatus, Linux $linuxStatus" [ "$windowsStatus" = "$linuxStatus" ]
+        check "$name, '$options': refusal lines differ" cmp -s <(sort linux.err) <(text windows.err | sort)
+        check "$name, '$options': outputs differ" diff -r -q linux windows
+    done
+done
+
+# Names beyond ASCII in and out, a wildcard with a backslash, destinations
+# that are left alone, standard streams and --check.
+mkdir names out
+convert -size 9x7 xc:'#203060' -fill '#f0c020' -draw 'point 3,3' -type TrueColor BMP3:names/picture.bmp
+cp names/picture.bmp "names/žluťoučký kůň.bmp"
+cp names/picture.bmp "names/图片 1.bmp"
+"$linux" --dest - names/picture.bmp >expected.bmp
+win --dest out 'names\žluťoučký kůň.bmp' "names/图片 1.bmp" "names/chybí ž.bmp" 2>err; status=$?
+check "names beyond ASCII: status $status" [ "$status" = 1 ]
+check "names beyond ASCII: outputs" cmp -s "out/žluťoučký kůň.bmp" expected.bmp
+check "names beyond ASCII: CJK output" cmp -s "out/图片 1.bmp" expected.bmp
+check "names beyond ASCII: the refusal line '$(text err)'" [ "$(text err)" = "Cannot open file - names/chybí ž.bmp" ]
+win --dest out 'names\*.bmp' 2>err; status=$?
+check "a wildcard with a backslash: status $status, $(ls out | wc -l) outputs" [ "$status" = 0 ] && [ "$(ls out | wc -l)" = 3 ]
+
+cp expected.bmp out/readonly.bmp && chmod 444 out/readonly.bmp && cp names/picture.bmp readonly.bmp
+mkdir out/folder.bmp && cp names/picture.bmp folder.bmp
+for row in "readonly.bmp|--dest out readonly.bmp|Cannot write file - out/readonly.bmp" \
+           "folder.bmp|--dest out folder.bmp|Cannot write file - out/folder.bmp" \
+           "NUL|-o NUL names/picture.bmp|Cannot write file - NUL" \
+           "COM1.bmp|-o COM1.bmp names/picture.bmp|Cannot write file - COM1.bmp"; do
+    IFS='|' read -r what arguments line <<<"$row"
+    win $arguments 2>err; status=$?
+    check "$what as destination: status $status, '$(text err)'" [ "$status" = 1 ] && [ "$(text err)" = "$line" ]
+done
+check "the read-only destination changed" cmp -s out/readonly.bmp expected.bmp
+check "a temporary file is left" [ -z "$(ls -A out | grep '^\.bmp24to8-')" ]
+
+win --dest - - <names/picture.bmp >piped.bmp; status=$?
+check "standard input to standard output: status $status" [ "$status" = 0 ]
+check "standard input to standard output: bytes" cmp -s piped.bmp expected.bmp
+check "--check" [ "$(win --check --no-four-bit names/picture.bmp | tr -d '\r')" = "$("$linux" --check --no-four-bit names/picture.bmp)" ]
+
+mkdir faults && (cd faults && "$wine" "$build/windows-write-faults.exe" >../faults.out); status=$?
+check "the writer with failing Win32 calls: $(grep -v passed faults.out)" [ "$status" = 0 ]
+
+echo "windows: $passed passed, $failed failed"
+[ "$failed" = 0 ]
