@@ -233,6 +233,10 @@ private slots:
                                                    << QByteArray("<good>") << QByteArray();
         QTest::newRow("-- ends the options") << QStringList{"--check", "--", "--version"} << "" << 1 << QByteArray()
                                              << QByteArray("Cannot open file - --version\n");
+        for (const int colours : {17, 256})
+            QTest::addRow("--check, %d colours, 4-bit wanted", colours)
+                << QStringList{"--check", QStringLiteral("src/c%1.bmp").arg(colours)} << "" << 0
+                << QStringLiteral("src/c%1.bmp: %1 colours, 8-bit\n").arg(colours).toUtf8() << QByteArray();
         QTest::newRow("--check, one colour") << QStringList{"--check", "--placement", "dos", "src/black.bmp"} << "" << 0
                                              << QByteArray("src/black.bmp: 1 colour, 4-bit\n") << QByteArray();
         QTest::newRow("--check, /dev/stdin") << QStringList{"--check", "/dev/stdin"} << "src/good.bmp" << 0
@@ -248,6 +252,9 @@ private slots:
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
         QVERIFY(WriteFileBytes(path(QStringLiteral("src/black.bmp")), MakeSource({.width = 4, .height = 4})));
+        for (const int colours : {17, 256})
+            QVERIFY(WriteFileBytes(path(QStringLiteral("src/c%1.bmp").arg(colours)),
+                                   MakeSource({.width = 16, .height = 16, .pixel = [=](int x, int y) { return DistinctColour((x + 16 * y) % colours); }})));
         QDir(path(QStringLiteral("out"))).removeRecursively();
         QDir(dir_.path()).mkdir(QStringLiteral("out"));
         FakeHost defaults;
@@ -308,7 +315,9 @@ private slots:
         QDir(dir_.path()).mkpath(QStringLiteral("dup/out"));
         QVERIFY(WriteFileBytes(path(QStringLiteral("dup/a/x.bmp")), MakeSource({.width = 1, .height = 1})));
         QVERIFY(WriteFileBytes(path(QStringLiteral("dup/b/x.bmp")), MakeSource({.width = 2, .height = 2})));
-        const Run result = run({"--no-four-bit", "--placement", "none", "--dest", "dup/out", "dup/a/x.bmp", "dup/b/x.bmp", "dup/a/../a/x.bmp"});
+        // The refused ones come last, one of them a different picture: converted
+        // all the same, it would be the file left behind.
+        const Run result = run({"--no-four-bit", "--placement", "none", "--dest", "dup/out", "dup/a/x.bmp", "dup/a/../a/x.bmp", "dup/b/x.bmp"});
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.err, QByteArray("Duplicate destination - dup/out/x.bmp\nDuplicate destination - dup/out/x.bmp\n"));
         QCOMPARE(QDir(path(QStringLiteral("dup/out"))).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x.bmp")});
