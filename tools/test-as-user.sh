@@ -13,6 +13,9 @@ work="$(mktemp -d /tmp/bmp24to8-user.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 tar -C "$root" --exclude=./.git --exclude='./build' --exclude='./build-*' -cf - . | tar -C "$work" -xf -
 chown -R "$user" "$work"
+# A second group for the user, so that a replaced file of that group is tried.
+getent group bmp24to8test >/dev/null || groupadd bmp24to8test
+id -nG "$user" | grep -qw bmp24to8test || usermod -a -G bmp24to8test "$user"
 chmod 755 "$work"
 runuser -u "$user" -- env HOME="$work" TMPDIR="$work" bash -c '
     set -euo pipefail
