@@ -6,6 +6,7 @@
 #include "picture.h"
 #include "sourceheader.h"
 #include "sourcefile.h"
+#include "nativepath.h"
 #include "testbmp.h"
 
 #include <QDir>
@@ -127,6 +128,34 @@ private slots:
         QFETCH(quint32, value);
         QFETCH(QString, line);
         QCOMPARE(lineFor(withField(field, value)), line.isEmpty() ? QString() : line + QStringLiteral("<memory>"));
+    }
+
+    // The lowest height there is, with no width: refused by a rule of its own.
+    void zeroWidthAndLowestHeight()
+    {
+        QByteArray bytes = withField(18, 0);
+        PutDWord(bytes, 22, 0x80000000u);
+        QCOMPARE(lineFor(bytes), QStringLiteral("Invalid bitmap dimensions - <memory>"));
+    }
+
+    void nameBytesSurvive_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9.bmp");
+        QTest::newRow("overlong '!'") << QByteArray("\xe0\x80\xa1.bmp");
+        QTest::newRow("overlong '/'") << QByteArray("\xc0\xaf.bmp");
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80.bmp");
+        QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80.bmp");
+        QTest::newRow("cut short") << QByteArray("\xe2\x82.bmp");
+        QTest::newRow("valid UTF-8") << QByteArray("\xc5\xbelu\xc5\xa5 \xe7\x94\xbb.bmp");
+    }
+    // A name's bytes come back exactly as they went in, whatever they are:
+    // bytes that are not valid UTF-8, overlong forms included, are never read
+    // as another character (which would name another file).
+    void nameBytesSurvive()
+    {
+        QFETCH(QByteArray, name);
+        QCOMPARE(platform::NativePath(platform::PathFromNative(name)), name);
     }
 
     void everyBitDepthButTwentyFour()

@@ -2,7 +2,9 @@
 // Abort, and that no refused file ever creates or changes its destination.
 #include "qtconvert.h"
 #include "conversionfiles.h"
+#include "bytesource.h"
 #include "fakehost.h"
+#include "picture.h"
 #include "testbmp.h"
 
 #include <QDir>
@@ -43,6 +45,40 @@ SampleSource rasterColours(int width, int height, int colours, bool topDown = fa
                 const int n = storedRow * width + x;
                 return DistinctColour(n < colours ? n : 0);
             }};
+}
+
+// The bytes of a picture handed out in short, uneven pieces, as a browser's
+// stream or a slow pipe may hand them out: each read gives at most the next
+// size of `pieces`, in turn.
+class PieceSource final : public ByteSource
+{
+public:
+    PieceSource(std::string_view bytes, QList<int> pieces) : whole_(bytes), pieces_(std::move(pieces)) {}
+
+    std::int64_t size() override { return whole_.size(); }
+    std::int64_t read(char *to, std::int64_t count) override
+    {
+        const int piece = pieces_[next_++ % pieces_.size()];
+        return whole_.read(to, std::min<std::int64_t>(count, piece));
+    }
+    bool seek(std::int64_t offset) override { return whole_.seek(offset); }
+    std::int64_t position() override { return whole_.position(); }
+
+private:
+    MemorySource whole_;
+    QList<int> pieces_;
+    qsizetype next_ = 0;
+};
+
+QByteArray Converted(ByteSource &source, bool fourBit)
+{
+    FakeHost host;
+    host.fourBit = fourBit;
+    host.placement = PalettePlacement::BootScreen;
+    Picture picture;
+    if (PrepareSource(source, "<memory>", picture, host) != ConvertOutcome::Written)
+        return "refused: " + host.errors.join(QLatin1Char(' ')).toUtf8();
+    return QByteArray::fromStdString(EncodedPicture(picture));
 }
 
 } // namespace
@@ -183,6 +219,42 @@ private slots:
         FakeHost host;
         QCOMPARE(convert(bytes, host), ConvertOutcome::Written);
         QVERIFY(host.errors.isEmpty());
+    }
+
+    void shortReads_data()
+    {
+        QTest::addColumn<QList<int>>("pieces");
+        QTest::newRow("1 byte at a time") << QList<int>{1};
+        QTest::newRow("7 bytes at a time") << QList<int>{7};
+        QTest::newRow("uneven pieces") << QList<int>{5, 1, 64 * 1024 + 3, 2, 13};
+        QTest::newRow("around 64 KiB") << QList<int>{64 * 1024 - 1, 64 * 1024 + 1};
+    }
+    // However the source hands out its bytes, every picture converts as it
+    // does from whole reads: widths with every filler length, top-down and
+    // bottom-up, pixels after a gap, a last filler missing, too many colours.
+    void shortReads()
+    {
+        QFETCH(QList<int>, pieces);
+        const auto sample = [](int w, int h, int colours, bool topDown = false) {
+            return SampleSource{.width = w, .height = h, .topDown = topDown,
+                                .pixel = [=](int x, int y) { return DistinctColour((x * 7 + y * 3) % colours); }};
+        };
+        QList<QByteArray> pictures;
+        for (int width = 1; width <= 9; ++width)
+            pictures << MakeSource(sample(width, 5, 12)) << MakeSource(sample(width, 4, 200, true));
+        pictures << MakeSource(sample(513, 300, 16)) << MakeSource(sample(1021, 70, 250, true)) << MakeSource(sample(40, 40, 300));
+        SampleSource gap = sample(3, 2, 5);
+        gap.pixelDataOffset = 61;
+        SampleSource noLastFiller = sample(3, 2, 5);
+        noLastFiller.omitLastFiller = true;
+        pictures << MakeSource(gap) << MakeSource(noLastFiller);
+        for (const QByteArray &bytes : pictures) {
+            for (const bool fourBit : {true, false}) {
+                MemorySource whole({bytes.constData(), size_t(bytes.size())});
+                PieceSource inPieces({bytes.constData(), size_t(bytes.size())}, pieces);
+                QCOMPARE(Converted(inPieces, fourBit), Converted(whole, fourBit));
+            }
+        }
     }
 
     void pixelsReadFromTheirOffset()

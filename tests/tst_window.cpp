@@ -19,6 +19,9 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QTimer>
 
 namespace {
@@ -300,12 +303,22 @@ private slots:
     void unreadableFolderChangesNothing_data()
     {
         QTest::addColumn<QString>("folder");
-        QTest::newRow("missing") << QStringLiteral("no-such-folder");
-        QTest::newRow("a file") << QStringLiteral("a.bmp");
+        QTest::addColumn<int>("mode");   // of a folder made for the row; 0 for none
+        QTest::newRow("missing") << QStringLiteral("no-such-folder") << 0;
+        QTest::newRow("a file") << QStringLiteral("a.bmp") << 0;
+        QTest::newRow("a folder that cannot be searched") << QStringLiteral("no-search") << 0644;
+        QTest::newRow("a folder that cannot be read") << QStringLiteral("no-read") << 0311;
     }
     void unreadableFolderChangesNothing()
     {
         QFETCH(QString, folder);
+        QFETCH(int, mode);
+        if (mode != 0) {
+            QVERIFY(QDir(dir_.path()).mkpath(folder));
+            QVERIFY(::chmod(QFile::encodeName(dir_.filePath(folder)).constData(), mode_t(mode)) == 0);
+            if (geteuid() == 0)
+                QSKIP("the super-user may enter any folder; the row runs for ordinary users (tools/test-as-user.sh)");
+        }
         auto *source = control<FolderList>("Dir1");
         const QString before = source->path();
         const QStringList files = entries(control<FileList>("File1"));
