@@ -53,6 +53,7 @@ const pictures = {
     'too many.bmp': bmp(20, 20, (x, y) => [x, y, 7]),                                   // 400 colours
     'notes.bmp': Buffer.from('not a picture'),
     'large.bmp': bmp(1024, 1024, (x, y) => [(x * 31 + y * 17) % 200, 9, 9]),
+    'large16.bmp': bmp(1024, 1024, (x, y) => [(x * 31 + y * 17) % 16 * 9, 9, 9]),
     [longName]: bmp(5, 5, (x) => [x * 40, 0, 0]),
     'first/same.bmp': bmp(6, 2, (x) => [x, 1, 1]),
     'second/same.bmp': bmp(3, 3, (x, y) => [y, 2, 2]),
@@ -229,12 +230,14 @@ async function accessibilityViolations(page) {
 
         // Abort while a file is read stops it with the window's line; after
         // its reading it is finished. Either way no further file starts.
-        for (const [abortAt, aborted] of [['1 %', true], ['Compatibility', false]]) {
-            const [large, next] = await convert(page, ['large.bmp', 'eight bit.bmp'], abortAt);
+        for (const [abortAt, aborted, picture] of [['1 %', true, 'large.bmp'], ['Compatibility', false, 'large.bmp'],
+                                                    ['0 % 4-bit', false, 'large16.bmp']]) {
+            const [large, next] = await convert(page, [picture, 'eight bit.bmp'], abortAt);
             if (aborted)
-                check(large.error === 'Aborted by user - large.bmp', `abort at ${abortAt}: "${large.result}"`);
+                check(large.error === `Aborted by user - ${picture}` && large.progress === 'aborted',
+                      `abort at ${abortAt}: "${large.result}", "${large.progress}"`);
             else
-                check(large.link && (await downloaded(page, large.link)).equals(native(['large.bmp']).outputs['large.bmp']),
+                check(large.link && (await downloaded(page, large.link)).equals(native([picture]).outputs[picture]),
                       `abort at ${abortAt}: the file in progress was not finished`);
             check(next.result === 'not converted', `abort at ${abortAt}: the next file shows "${next.result}"`);
         }
