@@ -88,7 +88,7 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     describe(parser);
     // File names as the file system stores them, whatever their encoding.
-    parser.process(platform::CommandLineArguments(argc, argv));
+    parser.process(qtfiles::CommandLineArguments(argc, argv));
 
     platform::IgnoreFileSizeSignal();
     // Ended by a signal while a file is written, the window leaves no
@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
     // "Open with" from a file manager passes a picture; of several, the first counts.
     const QStringList paths = parser.positionalArguments();
     if (!paths.isEmpty() && !window.startAt(paths.first())) {
-        const QByteArray path = platform::NativePath(paths.first());
+        const QByteArray path = qtfiles::NativePath(paths.first());
         std::fprintf(stderr, "bmp24to8: %s: no such file or folder; starting in the current folder\n", path.constData());
         // A file manager shows no standard error: the window says it too.
         static_cast<ConversionHost &>(window).AppendError(FailureLine({Failure::CannotOpen}, path.toStdString(), {}));

@@ -107,15 +107,19 @@ int EndStatus(int status)
     return ExitSomeFailed;
 }
 
-// The command line's own words for the engine's progress texts.
-std::string StepText(const std::string &engineText)
+// The command line's own words for the engine's progress.
+std::string StepText(const Progress &progress)
 {
-    static const std::string fourBit = " 4-bit";
-    if (engineText == "Compatibility")
+    const std::string percent = std::to_string(progress.percent) + " %";
+    switch (progress.step) {
+    case Step::Reading:
+        return "reading " + percent;
+    case Step::Reordering:
         return "reordering palette";
-    if (engineText.ends_with(fourBit))
-        return "packing to 4 bits " + engineText.substr(0, engineText.size() - fourBit.size());
-    return "reading " + engineText;
+    case Step::Packing:
+        return "packing to 4 bits " + percent;
+    }
+    return {};
 }
 
 // Runs the engine for the command line. Options are fixed for the whole run;
@@ -137,10 +141,10 @@ public:
         number_ = number;
         count_ = count;
         name_ = path;
-        setProgressText("0 %");
+        showProgress({Step::Reading, 0});
     }
 
-    void setProgressText(const std::string &text) override { showStep(StepText(text)); }
+    void showProgress(const Progress &progress) override { showStep(StepText(progress)); }
 
     void showStep(const std::string &step)
     {
@@ -342,7 +346,7 @@ bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
     Picture picture;
     const bool stream = job.source == kStandardStream || platform::IsStream(job.source);
     const ConvertOutcome outcome = stream ? PrepareStream(job.source, picture, host) : PrepareFile(job.source, picture, host);
-    if (outcome != ConvertOutcome::Written)
+    if (outcome != ConvertOutcome::Prepared)
         return false;
 
     if (checkOnly) {
@@ -389,11 +393,10 @@ struct Plan
 std::optional<std::string> MakePlan(const Options &options, Plan &plan)
 {
     const std::string placementName = options.isSet("placement") ? options.value("placement") : "boot";
-    static const std::map<std::string, PalettePlacement> placements = {
-        {"none", PalettePlacement::None}, {"dos", PalettePlacement::Dos}, {"boot", PalettePlacement::BootScreen}};
-    if (!placements.contains(placementName))
+    const std::optional<PalettePlacement> placement = PlacementNamed(placementName);
+    if (!placement)
         return "--placement must be none, dos or boot, not '" + placementName + "'.";
-    plan.placement = placements.at(placementName);
+    plan.placement = *placement;
     plan.fourBit = !options.isSet("no-four-bit");
     plan.checkOnly = options.isSet("check");
     const bool toDest = options.isSet("dest");

@@ -371,7 +371,7 @@ Problem IndexColours(ByteSource &source, const SourceHeader &header, Picture &pi
     picture.height = std::int32_t(rows);
     if (rows == 0 || width == 0) {
         picture.pixelIndexData = PixelBuffer(0);
-        return rows == 0 ? Problem{} : PassEmptyRows(rows, host, {}, true);
+        return rows == 0 ? Problem{} : PassEmptyRows(rows, host, Step::Reading, true);
     }
     if (!source.seek(header.pixelDataOffset))
         return {Failure::CannotOpen};
@@ -383,7 +383,7 @@ Problem IndexColours(ByteSource &source, const SourceHeader &header, Picture &pi
     const std::int64_t pixelBytes = (rows - 1) * bmp::sourceRowBytes(width) + 3 * width;
     ChunkReader reader(source, std::min(3 * kChunkPixels, pixelBytes));
     IndexStore store(picture, header, std::min(width, kChunkPixels));
-    RowProgress progress(rows, host);
+    RowProgress progress(rows, host, Step::Reading);
 
     for (std::int64_t row = 0; row < rows; ++row) {
         // The request can only change while the host yields, so reading it once

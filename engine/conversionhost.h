@@ -4,7 +4,9 @@
 // user change them mid-run.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Where the two darkest palette colours go.
 enum class PalettePlacement {
@@ -12,6 +14,22 @@ enum class PalettePlacement {
     Dos,          // darkest at index 0, second-darkest at 1
     BootScreen,   // darkest at 1, second-darkest at 0
 };
+
+// The placements by the names the command line and the web page give them:
+// "none", "dos", "boot"; nothing for any other name.
+std::optional<PalettePlacement> PlacementNamed(std::string_view name);
+
+// How far a conversion has come: the step it is in and, while rows are read
+// or packed, the percentage of them done.
+enum class Step { Reading, Reordering, Packing };
+struct Progress
+{
+    Step step = Step::Reading;
+    int percent = 0;   // 0 to 100; 0 while reordering
+};
+
+// The window's text for a progress: "38 %", "Compatibility", "50 % 4-bit".
+std::string ProgressText(const Progress &progress);
 
 class ConversionHost
 {
@@ -26,8 +44,9 @@ public:
     // the DOS placement and anything else the boot-screen placement.
     virtual PalettePlacement palettePlacement() const = 0;
 
-    // Progress shown to the user: "38 %", "Compatibility", "50 % 4-bit".
-    virtual void setProgressText(const std::string &text) = 0;
+    // How far the conversion has come, after each row read or packed (when
+    // the percentage changes) and as reordering begins.
+    virtual void showProgress(const Progress &progress) = 0;
     // One pass of the host's event loop, after every pixel row read or packed and
     // once while reordering. Returns false when the program is ending: the
     // engine then stops at once, writes nothing and reports nothing.

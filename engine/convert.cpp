@@ -38,28 +38,9 @@ Problem Rearrange(Picture &picture, ConversionHost &host)
 
 } // namespace
 
-std::int64_t MemorySource::read(char *to, std::int64_t count)
-{
-    const std::int64_t got = std::clamp<std::int64_t>(size() - position_, 0, count);
-    if (got > 0)
-        std::memcpy(to, bytes_.data() + position_, size_t(got));
-    position_ += got;
-    return got;
-}
-
-bool MemorySource::seek(std::int64_t offset)
-{
-    if (offset < 0 || offset > size())
-        return false;
-    position_ = offset;
-    return true;
-}
-
 ConvertOutcome Report(const Problem &problem, const std::string &sourceName, const std::string &destinationName,
                       ConversionHost &host)
 {
-    if (!problem)
-        return ConvertOutcome::Written;
     if (problem.failure == Failure::Interrupted)
         return ConvertOutcome::Interrupted;
     host.AppendError(FailureLine(problem, sourceName, destinationName));
@@ -78,7 +59,7 @@ ConvertOutcome PrepareSource(ByteSource &source, std::string sourceName, Picture
         // before the failure is reported.
         problem = {Failure::NotEnoughMemory};
     }
-    return Report(problem, sourceName, {}, host);
+    return problem ? Report(problem, sourceName, {}, host) : ConvertOutcome::Prepared;
 }
 
 ConvertOutcome PrepareBytes(std::string_view source, std::string sourceName, Picture &picture,
@@ -100,7 +81,7 @@ ConvertOutcome WritePicture(const Picture &picture, std::string sourceName, std:
     } catch (const std::bad_alloc &) {
         problem = {Failure::NotEnoughMemory};
     }
-    return Report(problem, sourceName, destinationName, host);
+    return problem ? Report(problem, sourceName, destinationName, host) : ConvertOutcome::Written;
 }
 
 std::string EncodedPicture(const Picture &picture)
@@ -116,7 +97,8 @@ ConvertOutcome ConvertBytes(std::string_view source, std::string &output, Conver
 {
     Picture picture;
     const ConvertOutcome prepared = PrepareBytes(source, "<memory>", picture, host);
-    if (prepared == ConvertOutcome::Written)
-        output = EncodedPicture(picture);
-    return prepared;
+    if (prepared != ConvertOutcome::Prepared)
+        return prepared;
+    output = EncodedPicture(picture);
+    return ConvertOutcome::Written;
 }

@@ -21,8 +21,8 @@ struct Picture;
 struct Problem;
 
 enum class ConvertOutcome {
-    Written,        // the destination holds the converted picture (or, when
-                    // preparing, the picture is ready to be written)
+    Prepared,       // the picture is ready to be written (preparing only)
+    Written,        // the destination holds the converted picture
     Failed,         // one error-list entry was made; the destination is untouched
     Interrupted,    // the program is ending; nothing was written or reported
 };
@@ -53,7 +53,8 @@ std::string EncodedPicture(const Picture &picture);
 // bytes out. Failure lines name "<memory>" as the path.
 ConvertOutcome ConvertBytes(std::string_view source, std::string &output, ConversionHost &host);
 
-// Reports a problem through the host as its one error-list line; for callers
-// whose own steps fail (a source that cannot be opened).
+// Reports a problem (a failure, never Failure::None) through the host as its
+// one error-list line; for callers whose own steps fail (a source that cannot
+// be opened). Returns Failed, or Interrupted, which reports nothing.
 ConvertOutcome Report(const Problem &problem, const std::string &sourceName, const std::string &destinationName,
                       ConversionHost &host);

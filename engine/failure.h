@@ -1,5 +1,6 @@
 // Why a file was not converted. Each step of the conversion names its failure as
-// a value; ConvertFile turns it into the one error-list line the user sees.
+// a value; Report (convert.h) turns it into the one error-list line the user
+// sees, with FailureLine below, the one place where those lines are written.
 #pragma once
 
 #include <cstdint>

@@ -39,12 +39,12 @@ Problem PackFourBit(Picture &picture, ConversionHost &host)
     picture.fourBitMode = true;
     const std::int64_t packedRow = picture.heldRowBytes();
     if (width == 0)
-        return PassEmptyRows(rows, host, " 4-bit", false);
+        return PassEmptyRows(rows, host, Step::Packing, false);
 
     // A packed row is half as long as the row it comes from, and each row is
     // written at or before where it was read, so the data is packed in place.
     std::uint8_t *data = picture.pixelIndexData.data();
-    RowProgress progress(rows, host, " 4-bit");
+    RowProgress progress(rows, host, Step::Packing);
     for (std::int64_t row = 0; row < rows; ++row) {
         if (!packed)
             PackNibbles(data + row * width, width, data + row * packedRow);

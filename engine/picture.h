@@ -11,7 +11,7 @@
 
 // One colour as the source stores it: blue, green, red.
 using PaletteEntry = std::array<std::uint8_t, 3>;
-using Palette = std::array<PaletteEntry, 256>;
+using Palette = std::array<PaletteEntry, bmp::kMaxColours>;
 
 // A picture's pixel indexes: one block of memory, as large as the picture
 // needs and no larger, taken from the system in huge pages where it can be.

@@ -19,7 +19,7 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
 
     // Pictures of at most 16 colours keep every index inside the four-bit palette.
     const int last = bmp::paletteEntries(picture.colourCount <= bmp::kMaxFourBitColours) - 1;
-    std::array<int, 256> brightness;
+    std::array<int, bmp::kMaxColours> brightness;
     for (int i = 0; i <= last; ++i)
         brightness[size_t(i)] = Brightness(picture.palette[size_t(i)]);
 
@@ -37,7 +37,7 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
     const int toIndex1 = dosPlacement ? secondDarkest : darkest;
     const int toIndex0 = dosPlacement ? darkest : secondDarkest;
 
-    host.setProgressText("Compatibility");
+    host.showProgress({Step::Reordering, 0});
     if (!host.yield())
         return {Failure::Interrupted};
 

@@ -5,8 +5,30 @@
 
 #include <utility>
 
-RowProgress::RowProgress(std::int64_t rows, ConversionHost &host, std::string suffix)
-    : rows_(rows), host_(host), suffix_(std::move(suffix))
+std::string ProgressText(const Progress &progress)
+{
+    switch (progress.step) {
+    case Step::Reading:
+        return PercentText(progress.percent);
+    case Step::Reordering:
+        return "Compatibility";
+    case Step::Packing:
+        return PercentText(progress.percent) + " 4-bit";
+    }
+    return {};
+}
+
+std::optional<PalettePlacement> PlacementNamed(std::string_view name)
+{
+    static constexpr std::pair<std::string_view, PalettePlacement> kNames[] = {
+        {"none", PalettePlacement::None}, {"dos", PalettePlacement::Dos}, {"boot", PalettePlacement::BootScreen}};
+    for (const auto &[known, placement] : kNames)
+        if (known == name)
+            return placement;
+    return std::nullopt;
+}
+
+RowProgress::RowProgress(std::int64_t rows, ConversionHost &host, Step step) : rows_(rows), host_(host), step_(step)
 {
 }
 
@@ -14,18 +36,18 @@ bool RowProgress::rowDone(std::int64_t row)
 {
     const int percent = ProgressPercent(row, rows_);
     if (percent != shownPercent_) {
-        host_.setProgressText(PercentText(percent) + suffix_);
+        host_.showProgress({step_, percent});
         shownPercent_ = percent;
     }
     return host_.yield();
 }
 
-Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, const std::string &suffix, bool stopOnAbort)
+Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, Step step, bool stopOnAbort)
 {
     std::int64_t row = 1;
     while (row <= rows) {
         const int percent = ProgressPercent(row, rows);
-        host.setProgressText(PercentText(percent) + suffix);
+        host.showProgress({step, percent});
         if (!host.yield())
             return {Failure::Interrupted};
         if (stopOnAbort && host.abortRequested())

@@ -2,18 +2,19 @@
 // one yield to the host per row.
 #pragma once
 
+#include "conversionhost.h"
 #include "failure.h"
 
 #include <string>
 
 class ConversionHost;
 
-// Shows "N %" + suffix after each row, touching the text only when it changes,
-// and yields once per row.
+// Shows the step's percentage after each row, only when it changes, and
+// yields once per row.
 class RowProgress
 {
 public:
-    RowProgress(std::int64_t rows, ConversionHost &host, std::string suffix = {});
+    RowProgress(std::int64_t rows, ConversionHost &host, Step step);
 
     // After row `row`, counted from 1; false when the program is ending.
     bool rowDone(std::int64_t row);
@@ -21,7 +22,7 @@ public:
 private:
     std::int64_t rows_;
     ConversionHost &host_;
-    std::string suffix_;
+    Step step_;
     int shownPercent_ = -1;
 };
 
@@ -29,7 +30,8 @@ private:
 // There is nothing to read, index or pack in them, so instead of visiting each
 // row the progress moves straight to each new percentage, with one yield there.
 
-// Shows "N %" + suffix for each percentage from the first row's to 100 and
-// yields after each. Fails with Interrupted when the program is ending, and,
-// when stopOnAbort, with Aborted after a yield in which the user asked to stop.
-Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, const std::string &suffix, bool stopOnAbort);
+// Shows the step's percentage for each percentage from the first row's to 100
+// and yields after each. Fails with Interrupted when the program is ending,
+// and, when stopOnAbort, with Aborted after a yield in which the user asked to
+// stop.
+Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, Step step, bool stopOnAbort);

@@ -28,7 +28,7 @@ ConvertOutcome ConvertFile(std::string sourcePath, std::string destinationPath, 
 {
     Picture picture;
     const ConvertOutcome prepared = PrepareFile(sourcePath, picture, host);
-    return prepared == ConvertOutcome::Written
+    return prepared == ConvertOutcome::Prepared
         ? WritePictureFile(picture, std::move(sourcePath), std::move(destinationPath), host)
         : prepared;
 }

@@ -3,6 +3,8 @@
 // I/O error, a crash or a power cut.
 #pragma once
 
+#include "convert.h"
+
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -28,9 +30,9 @@ namespace platform {
 // the old one keep the old content.
 bool ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts);
 
-// The same with the bytes handed out in parts by `nextPart`, called until it
-// gives an empty part, so that a large file need not be held whole.
-using NextPart = std::function<std::string_view()>;
+// The same with the bytes handed out in parts by `nextPart` (the engine's
+// NextPart), called until it gives an empty part, so that a large file need
+// not be held whole.
 bool ReplaceFile(const std::string &path, const NextPart &nextPart);
 
 } // namespace platform

@@ -155,7 +155,7 @@ private slots:
     void nameBytesSurvive()
     {
         QFETCH(QByteArray, name);
-        QCOMPARE(platform::NativePath(platform::PathFromNative(name)), name);
+        QCOMPARE(qtfiles::NativePath(qtfiles::PathFromNative(name)), name);
     }
 
     void everyBitDepthButTwentyFour()

@@ -76,7 +76,7 @@ QByteArray Converted(ByteSource &source, bool fourBit)
     host.fourBit = fourBit;
     host.placement = PalettePlacement::BootScreen;
     Picture picture;
-    if (PrepareSource(source, "<memory>", picture, host) != ConvertOutcome::Written)
+    if (PrepareSource(source, "<memory>", picture, host) != ConvertOutcome::Prepared)
         return "refused: " + host.errors.join(QLatin1Char(' ')).toUtf8();
     return QByteArray::fromStdString(EncodedPicture(picture));
 }

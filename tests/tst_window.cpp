@@ -347,7 +347,7 @@ private slots:
         QCOMPARE(box->toPlainText(), QStringLiteral("first\n\nFile Not BMP - /x/a.bmp\n\nfirst\n\n two\nlines \n\n"));
         // A name's byte that is not UTF-8 is shown, and so copied, as the
         // replacement character, and kept as given.
-        const QString latin1 = platform::PathFromNative("caf\xe9.bmp");
+        const QString latin1 = qtfiles::PathFromNative("caf\xe9.bmp");
         form_->AppendError(latin1);
         QVERIFY(window->text().endsWith(latin1 + QStringLiteral("\r\n\r\n")));
         QVERIFY(box->toPlainText().endsWith(QStringLiteral("caf\uFFFD.bmp\n\n")));

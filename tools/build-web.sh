@@ -28,7 +28,7 @@ else
         -I"$root/engine" "$root"/engine/*.cpp "$root/web/api.cpp" -o "$engine" \
         -sMODULARIZE=1 -sEXPORT_NAME=createEngine -sSINGLE_FILE=1 -sENVIRONMENT=web,worker,node \
         -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sMAXIMUM_MEMORY=4GB \
-        -sEXPORTED_FUNCTIONS=_convert,_error_line,_next_part,_release,_colour_count,_bits_per_pixel,_malloc,_free \
+        -sEXPORTED_FUNCTIONS=_convert,_error_line,_aborted_line,_memory_line,_next_part,_release,_colour_count,_bits_per_pixel,_malloc,_free \
         -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
 fi
 

@@ -37,7 +37,7 @@ void ErrorListWindow::append(const QString &message)
     // On screen a line break is a paragraph; entries are separated by one empty line.
     // A byte of a name that is not UTF-8 is shown, and copied, as the
     // replacement character; the text kept holds the name as it was given.
-    QString shown = platform::DisplayName(message);
+    QString shown = qtfiles::DisplayName(message);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     // Follow new entries unless the user has scrolled back to read older ones.
     QScrollBar *bar = Text1->verticalScrollBar();

@@ -84,7 +84,7 @@ QString FileList::list(int index) const
 
 bool FileList::fill(const QString &folder, const QString &keepHighlighted)
 {
-    if (!platform::IsReadableFolder(folder))
+    if (!qtfiles::IsReadableFolder(folder))
         return false;
     QList<QRegularExpression> masks;
     for (const QString &mask : pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -95,9 +95,9 @@ bool FileList::fill(const QString &folder, const QString &keepHighlighted)
     // Listed by name as the file system stores it, so that a name that is not
     // valid UTF-8 is listed, shown and converted like any other.
     QStringList names;
-    for (const QString &name : platform::FolderEntries(folder, platform::EntryKind::Files)) {
+    for (const QString &name : qtfiles::FolderEntries(folder, platform::EntryKind::Files)) {
         // Matched as shown: a pattern cannot take the bytes that are not UTF-8.
-        const QString shown = platform::DisplayName(name);
+        const QString shown = qtfiles::DisplayName(name);
         const bool matches = masks.isEmpty()   // an empty pattern lists every file
             || std::any_of(masks.cbegin(), masks.cend(), [&](const QRegularExpression &mask) { return mask.match(shown).hasMatch(); });
         if (matches)
@@ -110,7 +110,7 @@ bool FileList::fill(const QString &folder, const QString &keepHighlighted)
 
     clear();
     for (const QString &name : names) {
-        auto *entry = new QListWidgetItem(platform::DisplayName(name), this);
+        auto *entry = new QListWidgetItem(qtfiles::DisplayName(name), this);
         entry->setData(kNameRole, name);
     }
     if (!keepHighlighted.isEmpty())

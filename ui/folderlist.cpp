@@ -43,7 +43,7 @@ public:
 
 bool isReadableFolder(const QString &folder)
 {
-    return platform::IsReadableFolder(folder);
+    return qtfiles::IsReadableFolder(folder);
 }
 
 // The folder above, worked out from the path alone; a root is its own parent.
@@ -108,7 +108,7 @@ bool FolderList::list(const QString &folder)
     if (!isReadableFolder(folder))
         return false;
     const QString absolute = QDir(folder).absolutePath();
-    QStringList subfolders = platform::FolderEntries(absolute, platform::EntryKind::Folders);
+    QStringList subfolders = qtfiles::FolderEntries(absolute, platform::EntryKind::Folders);
     std::sort(subfolders.begin(), subfolders.end(), [](const QString &a, const QString &b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
@@ -128,12 +128,12 @@ bool FolderList::list(const QString &folder)
     for (qsizetype level = 0; level < chain.size(); ++level) {
         const QString &ancestor = chain.at(level);
         const QString name = level == 0 ? QDir::toNativeSeparators(ancestor) : QFileInfo(ancestor).fileName();
-        auto *item = new QListWidgetItem(open, platform::DisplayName(name), this);
+        auto *item = new QListWidgetItem(open, qtfiles::DisplayName(name), this);
         item->setData(kFolderRole, ancestor);
         item->setData(kLevelRole, int(level));
     }
     for (const QString &name : subfolders) {
-        auto *item = new QListWidgetItem(closed, platform::DisplayName(name), this);
+        auto *item = new QListWidgetItem(closed, qtfiles::DisplayName(name), this);
         item->setData(kFolderRole, QDir(absolute).filePath(name));
         item->setData(kLevelRole, int(chain.size()));
     }

@@ -247,8 +247,8 @@ QString Form1::folderPath(const QString &path) const
 bool Form1::startAt(const QString &path)
 {
     const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    const bool isFile = platform::IsRegularFile(absolute);
-    if (!isFile && !platform::IsFolder(absolute))
+    const bool isFile = qtfiles::IsRegularFile(absolute);
+    if (!isFile && !qtfiles::IsFolder(absolute))
         return false;
     const QString folder = isFile ? QFileInfo(absolute).absolutePath() : absolute;
     if (!Dir1->setPath(folder))   // the file list and a linked destination follow

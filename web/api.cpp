@@ -5,6 +5,7 @@
 #include "bytesource.h"
 #include "conversionhost.h"
 #include "convert.h"
+#include "failure.h"
 #include "picture.h"
 #include "writer.h"
 
@@ -26,9 +27,11 @@ EM_ASYNC_JS(int, ReadSourceAt, (double position, char *to, int count), {
     return bytes.length;
 });
 
-// Shows a progress text: "38 %", "Compatibility", "50 % 4-bit".
-EM_JS(void, ShowProgress, (const char *text), {
-    Module['onProgress'](UTF8ToString(text));
+// Hands the page a progress: its step ("reading", "reordering", "packing"),
+// its percentage, and the window's text for it ("38 %", "Compatibility",
+// "50 % 4-bit").
+EM_JS(void, ShowProgress, (const char *step, int percent, const char *text), {
+    Module['onProgress']({ step: UTF8ToString(step), percent: percent, text: UTF8ToString(text) });
 });
 
 namespace {
@@ -70,7 +73,11 @@ public:
 
     bool fourBitWanted() const override { return fourBit_; }
     PalettePlacement palettePlacement() const override { return placement_; }
-    void setProgressText(const std::string &text) override { ShowProgress(text.c_str()); }
+    void showProgress(const Progress &progress) override
+    {
+        const char *step = progress.step == Step::Reading ? "reading" : progress.step == Step::Reordering ? "reordering" : "packing";
+        ShowProgress(step, progress.percent, ProgressText(progress).c_str());
+    }
     bool yield() override { return true; }
     bool abortRequested() const override { return false; }
     void AppendError(const std::string &message) override { errorLine = message; }
@@ -96,17 +103,17 @@ Conversion conversion;
 extern "C" {
 
 // Converts the source of `size` bytes that ReadSourceAt reads; `name` is what
-// the error line calls it. placement: 0 "None.", 1 the DOS placement, 2 the
-// boot-screen placement. Returns 1 when the output is ready, 0 when the file
-// was refused (error_line() says why).
-EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, int placement)
+// the error line calls it; `placement` is "none", "dos" or "boot". Returns 1
+// when the output is ready, 0 when the file was refused (error_line() says
+// why).
+EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, const char *placement)
 {
     conversion = Conversion{};
-    WorkerHost host(fourBit != 0, PalettePlacement(placement));
+    WorkerHost host(fourBit != 0, PlacementNamed(placement).value_or(PalettePlacement::BootScreen));
     WorkerSource source{std::int64_t(size)};
     const ConvertOutcome outcome = PrepareSource(source, name, conversion.picture, host);
     conversion.errorLine = host.errorLine;
-    if (outcome != ConvertOutcome::Written)
+    if (outcome != ConvertOutcome::Prepared)
         return 0;
     // The picture is written once, so its rows may be renumbered where they are.
     RenumberHeldRows(conversion.picture);
@@ -117,6 +124,24 @@ EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, int
 EMSCRIPTEN_KEEPALIVE const char *error_line()
 {
     return conversion.errorLine.c_str();
+}
+
+// The lines of failures that the page and the worker meet outside a
+// conversion: a file stopped by Abort (the page ends the worker to stop it),
+// and a file that exhausted the engine's memory (asked for before the
+// conversion, as the engine cannot be asked after).
+EMSCRIPTEN_KEEPALIVE const char *aborted_line(const char *name)
+{
+    static std::string line;
+    line = FailureLine({Failure::Aborted}, name, {});
+    return line.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char *memory_line(const char *name)
+{
+    static std::string line;
+    line = FailureLine({Failure::NotEnoughMemory}, name, {});
+    return line.c_str();
 }
 
 // The next part of the output file: its address, with its size in *size (0

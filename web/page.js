@@ -4,7 +4,7 @@ function startPage(workerFunction) {
     const $ = function (id) { return document.getElementById(id); };
     const files = [];        // {file, label, row, blob, url}
     let worker = null;
-    let running = null;      // {queue, current, abortRequested, lastProgress}
+    let running = null;      // {queue, total, done, converted, refused, current, abortRequested}
     let nextId = 1;
 
     function workerScript() {
@@ -139,8 +139,8 @@ function startPage(workerFunction) {
             return;
         }
         const entry = running.queue.shift();
-        running.current = { entry: entry, id: nextId++, lastProgress: '0 %' };
-        cell(entry.row, 'progress').textContent = '0 %';
+        // Until the engine's first word, the file counts as being read.
+        running.current = { entry: entry, id: nextId++, lastProgress: { step: 'reading', percent: 0 } };
         // The options are read as each file starts, as the window reads them.
         ensureWorker().postMessage({ id: running.current.id, file: entry.file, options: options() });
     }
@@ -152,7 +152,7 @@ function startPage(workerFunction) {
         const entry = running.current.entry;
         if (message.progress !== undefined) {
             running.current.lastProgress = message.progress;
-            cell(entry.row, 'progress').textContent = message.progress;
+            cell(entry.row, 'progress').textContent = message.progress.text;
             return;
         }
         fileDone(entry, message);
@@ -200,10 +200,13 @@ function startPage(workerFunction) {
             return;
         running.abortRequested = true;
         const current = running.current;
-        if (current && /^\d+ %$/.test(current.lastProgress) && current.lastProgress !== '100 %') {
+        const progress = current && current.lastProgress;
+        if (progress && progress.step === 'reading' && progress.percent < 100) {
+            // The file is still being read: the worker is ended, and a new
+            // one gives the window's line for it.
             worker.terminate();
             worker = null;
-            fileDone(current.entry, { error: 'Aborted by user - ' + current.entry.file.name, aborted: true });
+            ensureWorker().postMessage({ id: current.id, abortedName: current.entry.file.name });
         }
     }
 

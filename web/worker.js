@@ -12,16 +12,17 @@
 async function convertSource(engine, name, size, readAt, options, onProgress, makeOutput) {
     engine['readSource'] = readAt;
     engine['onProgress'] = onProgress || function () {};
-    const placement = { none: 0, dos: 1, boot: 2 }[options.placement];
+    // The engine stops only where memory could not be had (it is built
+    // without exception handling, which costs it speed): the file is then
+    // refused as the command line refuses it, with a line asked for now, as
+    // the spent engine cannot be asked afterwards.
+    const memoryLine = engine.ccall('memory_line', 'string', ['string'], [name]);
     let ready;
     try {
-        ready = await engine.ccall('convert', 'number', ['string', 'number', 'number', 'number'],
-                                   [name, size, options.fourBit ? 1 : 0, placement], { async: true });
+        ready = await engine.ccall('convert', 'number', ['string', 'number', 'number', 'string'],
+                                   [name, size, options.fourBit ? 1 : 0, options.placement], { async: true });
     } catch (error) {
-        // The engine stops only where memory could not be had (it is built
-        // without exception handling, which costs it speed): the file is
-        // refused as the command line refuses it, and the engine is spent.
-        return { error: 'Not enough memory - ' + name, engineSpent: true };
+        return { error: memoryLine, engineSpent: true };
     }
     if (!ready)
         return { error: engine.UTF8ToString(engine._error_line()) };
@@ -116,11 +117,19 @@ async function warmUp(engine) {
 function startWorker(scope, createEngine) {
     let engineReady = createEngine().then(warmUp);
     scope.onmessage = function (event) {
-        const job = event.data;   // {id, file, options}
+        const job = event.data;   // {id, file, options}, or {id, abortedName}
+        if (job.abortedName !== undefined) {
+            // The page stopped a file by ending the worker before this one.
+            engineReady.then(function (engine) {
+                scope.postMessage({ id: job.id, done: true, aborted: true,
+                                    error: engine.ccall('aborted_line', 'string', ['string'], [job.abortedName]) });
+            });
+            return;
+        }
         engineReady.then(async function (engine) {
             const started = performance.now();
             const result = await convertSource(engine, job.file.name, job.file.size, fileReader(job.file), job.options,
-                                               function (text) { scope.postMessage({ id: job.id, progress: text }); },
+                                               function (progress) { scope.postMessage({ id: job.id, progress: progress }); },
                                                function (parts) { return new Blob(parts, { type: 'image/bmp' }); });
             const message = { id: job.id, done: true, milliseconds: performance.now() - started,
                               memoryBytes: engine.HEAPU8.length };

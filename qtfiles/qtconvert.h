@@ -17,7 +17,8 @@ public:
     virtual void setProgressText(const QString &text) = 0;
     virtual void AppendError(const QString &message) = 0;
 
-    void setProgressText(const std::string &text) final;
+    // The window's texts for the engine's progress.
+    void showProgress(const Progress &progress) final;
     void AppendError(const std::string &message) final;
 };
 

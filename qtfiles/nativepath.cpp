@@ -3,11 +3,17 @@
 #include "platform.h"
 #include "utf8.h"
 
-namespace platform {
+namespace qtfiles {
 
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;   // a byte b >= 0x80 becomes U+DC00 + b
+
+// Whether a UTF-16 unit carries a byte that was not part of valid UTF-8.
+constexpr bool IsEscapedByte(char16_t unit)
+{
+    return unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF;
+}
 
 } // namespace
 
@@ -33,7 +39,7 @@ QString PathFromNative(QByteArrayView bytes)
     for (qsizetype at = 0; at < bytes.size();) {
         const auto byte = uchar(bytes[at]);
         char32_t codePoint = byte;
-        const int length = Utf8Sequence(std::string_view(bytes.data() + at, size_t(bytes.size() - at)), codePoint);
+        const int length = platform::Utf8Sequence(std::string_view(bytes.data() + at, size_t(bytes.size() - at)), codePoint);
         if (length == 0) {
             path += QChar(char16_t(kEscapeBase + byte));
             ++at;
@@ -57,7 +63,7 @@ QByteArray NativePath(const QString &path)
     for (qsizetype at = 0; at < path.size(); ++at) {
         const char16_t unit = path.at(at).unicode();
         char32_t codePoint = unit;
-        if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+        if (IsEscapedByte(unit)) {
             bytes += char(unit - kEscapeBase);
             continue;
         }
@@ -75,39 +81,35 @@ QByteArray NativePath(const QString &path)
 QStringList CommandLineArguments(int argc, char **argv)
 {
     QStringList arguments;
-    for (const std::string &argument : NativeArguments(argc, argv))
+    for (const std::string &argument : platform::NativeArguments(argc, argv))
         arguments << PathFromNative(argument);
     return arguments;
 }
 
-namespace {
-
-std::string Native(const QString &path)
+std::string NativeString(const QString &path)
 {
     return NativePath(path).toStdString();
 }
 
-} // namespace
-
 bool IsFolder(const QString &path)
 {
-    return IsFolder(Native(path));
+    return platform::IsFolder(NativeString(path));
 }
 
 bool IsRegularFile(const QString &path)
 {
-    return IsRegularFile(Native(path));
+    return platform::IsRegularFile(NativeString(path));
 }
 
 bool IsReadableFolder(const QString &path)
 {
-    return IsReadableFolder(Native(path));
+    return platform::IsReadableFolder(NativeString(path));
 }
 
-QStringList FolderEntries(const QString &folder, EntryKind kind)
+QStringList FolderEntries(const QString &folder, platform::EntryKind kind)
 {
     QStringList names;
-    for (const std::string &name : FolderEntries(Native(folder), kind))
+    for (const std::string &name : platform::FolderEntries(NativeString(folder), kind))
         names << PathFromNative(name);
     return names;
 }
@@ -116,10 +118,10 @@ QString DisplayName(const QString &path)
 {
     QString shown = path;
     for (QChar &unit : shown) {
-        if (unit.unicode() >= kEscapeBase + 0x80 && unit.unicode() <= kEscapeBase + 0xFF)
+        if (IsEscapedByte(unit.unicode()))
             unit = QChar::ReplacementCharacter;
     }
     return shown;
 }
 
-} // namespace platform
+} // namespace qtfiles

@@ -3,20 +3,19 @@
 #include "convertfile.h"
 #include "nativepath.h"
 
-void QtConversionHost::setProgressText(const std::string &text)
+void QtConversionHost::showProgress(const Progress &progress)
 {
-    setProgressText(QString::fromUtf8(text));
+    setProgressText(QString::fromStdString(ProgressText(progress)));
 }
 
 void QtConversionHost::AppendError(const std::string &message)
 {
-    AppendError(platform::PathFromNative(message));
+    AppendError(qtfiles::PathFromNative(message));
 }
 
 ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host)
 {
-    return ConvertFile(platform::NativePath(sourcePath).toStdString(), platform::NativePath(destinationPath).toStdString(),
-                       host);
+    return ConvertFile(qtfiles::NativeString(sourcePath), qtfiles::NativeString(destinationPath), host);
 }
 
 ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host)

@@ -16,12 +16,16 @@
 #include <QByteArray>
 #include <QStringList>
 
-namespace platform {
+#include <string>
+
+namespace qtfiles {
 
 // Bytes as the file layer spells a path (or a message naming one) into a
 // QString, and back.
 QString PathFromNative(QByteArrayView bytes);
 QByteArray NativePath(const QString &path);
+// The same bytes as the file layer takes them.
+std::string NativeString(const QString &path);
 
 // The program's arguments, decoded as file names are.
 QStringList CommandLineArguments(int argc, char **argv);
@@ -33,10 +37,10 @@ bool IsRegularFile(const QString &path);
 // Whether it names a folder whose entries can be listed and opened.
 bool IsReadableFolder(const QString &path);
 
-QStringList FolderEntries(const QString &folder, EntryKind kind);
+QStringList FolderEntries(const QString &folder, platform::EntryKind kind);
 
 // The name as it can be shown: each byte that was not valid UTF-8 appears as
 // the replacement character.
 QString DisplayName(const QString &path);
 
-} // namespace platform
+} // namespace qtfiles

@@ -1,0 +1,21 @@
+#include "bytesource.h"
+
+#include <algorithm>
+#include <cstring>
+
+std::int64_t MemorySource::read(char *to, std::int64_t count)
+{
+    const std::int64_t got = std::clamp<std::int64_t>(size() - position_, 0, count);
+    if (got > 0)
+        std::memcpy(to, bytes_.data() + position_, size_t(got));
+    position_ += got;
+    return got;
+}
+
+bool MemorySource::seek(std::int64_t offset)
+{
+    if (offset < 0 || offset > size())
+        return false;
+    position_ = offset;
+    return true;
+}
