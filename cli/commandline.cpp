@@ -182,32 +182,24 @@ int usageError(const std::string &message)
     return ExitUsage;
 }
 
-// The options as given: each set option with its last value.
-struct Options
-{
-    std::map<std::string, std::string> set;   // by long name
-    std::vector<std::string> files;
+// The options this program knows.
+enum class OptionId { Help, Version, NoFourBit, Placement, Dest, Output, Check };
 
-    bool isSet(const std::string &name) const { return set.contains(name); }
-    std::string value(const std::string &name) const
-    {
-        const auto found = set.find(name);
-        return found == set.end() ? std::string() : found->second;
-    }
-};
-
-// An option this program knows: its long name, its letter (0 for none), and
+// An option as it is written: its long name, its letter (0 for none), and
 // whether it takes a value.
 struct KnownOption
 {
+    OptionId id;
     std::string_view longName;
     char letter;
     bool takesValue;
 };
 
 constexpr KnownOption kOptions[] = {
-    {"help", 'h', false},         {"version", 'v', false}, {"no-four-bit", 0, false}, {"placement", 0, true},
-    {"dest", 0, true},            {"output", 'o', true},   {"check", 0, false},
+    {OptionId::Help, "help", 'h', false},         {OptionId::Version, "version", 'v', false},
+    {OptionId::NoFourBit, "no-four-bit", 0, false}, {OptionId::Placement, "placement", 0, true},
+    {OptionId::Dest, "dest", 0, true},            {OptionId::Output, "output", 'o', true},
+    {OptionId::Check, "check", 0, false},
 };
 
 const KnownOption *FindOption(const std::function<bool(const KnownOption &)> &matches)
@@ -216,13 +208,31 @@ const KnownOption *FindOption(const std::function<bool(const KnownOption &)> &ma
     return found == std::end(kOptions) ? nullptr : found;
 }
 
+const KnownOption *OptionLettered(char letter)
+{
+    return FindOption([letter](const KnownOption &o) { return o.letter == letter; });
+}
+
+// The options as given: each set option with its last value, and the FILEs.
+struct Options
+{
+    std::map<OptionId, std::string> set;
+    std::vector<std::string> files;
+
+    bool isSet(OptionId id) const { return set.contains(id); }
+    std::string value(OptionId id) const
+    {
+        const auto found = set.find(id);
+        return found == set.end() ? std::string() : found->second;
+    }
+};
+
 // Whether every letter of "-abc" is a known option, up to the first that takes
 // a value (the rest is its value).
 bool LettersAreOptions(const std::string &argument)
 {
     for (size_t at = 1; at < argument.size(); ++at) {
-        const char letter = argument[at];
-        const KnownOption *option = FindOption([letter](const KnownOption &o) { return o.letter == letter; });
+        const KnownOption *option = OptionLettered(argument[at]);
         if (!option)
             return false;
         if (option->takesValue)
@@ -233,72 +243,98 @@ bool LettersAreOptions(const std::string &argument)
 
 // Reads the arguments as usual: "--name value", "--name=value", "-o value",
 // "-oVALUE", flags of one letter written together ("-hv"), "--" before FILEs
-// that start with a dash, and "-" as a FILE. Returns the complaint, if any.
-std::optional<std::string> ParseArguments(const std::vector<std::string> &arguments, Options &options)
+// that start with a dash, and "-" as a FILE.
+class ArgumentParser
 {
-    std::vector<std::string> unknown;
-    bool nameLike = false;   // an unknown argument that looks like a file name
-    std::optional<std::string> complaint;
-    size_t i = 1;
-    // Sets an option as written; `attached` is a value given in the same argument.
-    const auto take = [&](const KnownOption &option, const std::string &written, const std::optional<std::string> &attached) {
-        std::string &value = options.set[std::string(option.longName)];
-        if (!option.takesValue && attached)
-            complaint = complaint.value_or("Unexpected value after '" + written + "'.");
-        else if (option.takesValue && attached)
-            value = *attached;
-        else if (option.takesValue && i + 1 < arguments.size())
-            value = arguments[++i];
-        else if (option.takesValue)
-            complaint = complaint.value_or("Missing value after '" + written + "'.");
-    };
-    bool optionsEnded = false;
-    for (; i < arguments.size(); ++i) {
-        const std::string &argument = arguments[i];
-        if (optionsEnded || argument == kStandardStream || !argument.starts_with('-')) {
-            options.files.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument.starts_with("--")) {
-            const size_t equals = argument.find('=');
-            const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const std::optional<std::string> attached =
-                equals == std::string::npos ? std::nullopt : std::optional(argument.substr(equals + 1));
-            if (const KnownOption *option = FindOption([&](const KnownOption &o) { return o.longName == name; }))
-                take(*option, "--" + name, attached);
+public:
+    explicit ArgumentParser(const std::vector<std::string> &arguments) : arguments_(arguments) {}
+
+    // The options and FILEs, or the complaint about them.
+    std::optional<std::string> parse(Options &options)
+    {
+        bool optionsEnded = false;
+        while (next_ < arguments_.size()) {
+            const std::string &argument = arguments_[next_++];
+            if (optionsEnded || argument == kStandardStream || !argument.starts_with('-'))
+                options.files.push_back(argument);
+            else if (argument == "--")
+                optionsEnded = true;
+            else if (argument.starts_with("--"))
+                takeLong(argument, options);
+            else if (argument.size() > 2 && !LettersAreOptions(argument))
+                takeNameLike(argument);
             else
-                unknown.push_back(name);
-        } else if (argument.size() > 2 && !LettersAreOptions(argument)) {
-            // More likely a file name than letters run together.
-            unknown.push_back(argument);
-            nameLike = true;
-        } else {
-            for (size_t at = 1; at < argument.size(); ++at) {
-                const char letter = argument[at];
-                const KnownOption *option = FindOption([letter](const KnownOption &o) { return o.letter == letter; });
-                if (!option) {
-                    unknown.push_back(std::string(1, letter));
-                    continue;
-                }
-                // A letter that takes a value takes the rest of the argument, if any.
-                const bool rest = option->takesValue && at + 1 < argument.size();
-                take(*option, std::string("-") + letter, rest ? std::optional(argument.substr(at + 1)) : std::nullopt);
-                if (option->takesValue)
-                    break;
+                takeLetters(argument, options);
+        }
+        const std::string hint = nameLike_ ? " (put -- before file names that start with a dash)." : ".";
+        if (unknown_.size() == 1)
+            return "Unknown option '" + unknown_.front() + "'" + hint;
+        if (unknown_.size() > 1) {
+            std::string names;
+            for (const std::string &name : unknown_)
+                names += (names.empty() ? "" : ", ") + name;
+            return "Unknown options: " + names + hint;
+        }
+        return complaint_;
+    }
+
+private:
+    void takeLong(const std::string &argument, Options &options)
+    {
+        const size_t equals = argument.find('=');
+        const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const std::optional<std::string> attached =
+            equals == std::string::npos ? std::nullopt : std::optional(argument.substr(equals + 1));
+        if (const KnownOption *option = FindOption([&](const KnownOption &o) { return o.longName == name; }))
+            take(*option, "--" + name, attached, options);
+        else
+            unknown_.push_back(name);
+    }
+
+    // More likely a file name than letters run together.
+    void takeNameLike(const std::string &argument)
+    {
+        unknown_.push_back(argument);
+        nameLike_ = true;
+    }
+
+    void takeLetters(const std::string &argument, Options &options)
+    {
+        for (size_t at = 1; at < argument.size(); ++at) {
+            const KnownOption *option = OptionLettered(argument[at]);
+            if (!option) {
+                unknown_.push_back(std::string(1, argument[at]));
+                continue;
             }
+            // A letter that takes a value takes the rest of the argument, if any.
+            const bool rest = option->takesValue && at + 1 < argument.size();
+            take(*option, std::string("-") + argument[at], rest ? std::optional(argument.substr(at + 1)) : std::nullopt, options);
+            if (option->takesValue)
+                break;
         }
     }
-    const std::string hint = nameLike ? " (put -- before file names that start with a dash)." : ".";
-    if (unknown.size() == 1)
-        return "Unknown option '" + unknown.front() + "'" + hint;
-    if (unknown.size() > 1) {
-        std::string names;
-        for (const std::string &name : unknown)
-            names += (names.empty() ? "" : ", ") + name;
-        return "Unknown options: " + names + hint;
+
+    // Sets an option as written; `attached` is a value given in the same
+    // argument, else a value is the next argument.
+    void take(const KnownOption &option, const std::string &written, const std::optional<std::string> &attached, Options &options)
+    {
+        std::string &value = options.set[option.id];
+        if (!option.takesValue && attached)
+            complaint_ = complaint_.value_or("Unexpected value after '" + written + "'.");
+        else if (option.takesValue && attached)
+            value = *attached;
+        else if (option.takesValue && next_ < arguments_.size())
+            value = arguments_[next_++];
+        else if (option.takesValue)
+            complaint_ = complaint_.value_or("Missing value after '" + written + "'.");
     }
-    return complaint;
-}
+
+    const std::vector<std::string> &arguments_;
+    size_t next_ = 1;   // the program's own name comes first
+    std::vector<std::string> unknown_;
+    bool nameLike_ = false;
+    std::optional<std::string> complaint_;
+};
 
 // Where one FILE's picture goes.
 struct Job
@@ -392,24 +428,24 @@ struct Plan
 // complaint when they are not a valid request.
 std::optional<std::string> MakePlan(const Options &options, Plan &plan)
 {
-    const std::string placementName = options.isSet("placement") ? options.value("placement") : "boot";
+    const std::string placementName = options.isSet(OptionId::Placement) ? options.value(OptionId::Placement) : "boot";
     const std::optional<PalettePlacement> placement = PlacementNamed(placementName);
     if (!placement)
         return "--placement must be none, dos or boot, not '" + placementName + "'.";
     plan.placement = *placement;
-    plan.fourBit = !options.isSet("no-four-bit");
-    plan.checkOnly = options.isSet("check");
-    const bool toDest = options.isSet("dest");
-    const bool toFolder = toDest && options.value("dest") != kStandardStream;
+    plan.fourBit = !options.isSet(OptionId::NoFourBit);
+    plan.checkOnly = options.isSet(OptionId::Check);
+    const bool toDest = options.isSet(OptionId::Dest);
+    const bool toFolder = toDest && options.value(OptionId::Dest) != kStandardStream;
     const bool toStandardOutput = toDest && !toFolder;
-    const bool toOutput = options.isSet("output");
+    const bool toOutput = options.isSet(OptionId::Output);
     if (int(plan.checkOnly) + int(toDest) + int(toOutput) > 1)
         return "--dest, --output and --check go one at a time.";
     if (!plan.checkOnly && !toDest && !toOutput)
         return "Missing --dest DIR (or --output PATH, or --check).";
-    if (toOutput && options.value("output").empty())
+    if (toOutput && options.value(OptionId::Output).empty())
         return "--output needs a PATH; it was given an empty one.";
-    const std::string destination = toFolder ? options.value("dest") : std::string();
+    const std::string destination = toFolder ? options.value(OptionId::Dest) : std::string();
     if (toFolder && !platform::IsFolder(destination))
         return "'" + destination + "' is not a folder.";
     const std::vector<std::string> &files = options.files;
@@ -428,7 +464,7 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
     std::set<std::string> claimed;
     for (const std::string &file : files) {
         Job job{file, toFolder ? PathInFolder(destination, FileName(file))
-                      : toOutput ? options.value("output") : toStandardOutput ? kStandardStream : std::string()};
+                      : toOutput ? options.value(OptionId::Output) : toStandardOutput ? kStandardStream : std::string()};
         if (toFolder && !claimed.insert(platform::WrittenPath(job.destination)).second)
             plan.duplicates.push_back(job.destination);
         else
@@ -473,13 +509,13 @@ int RunPlan(const Plan &plan, size_t fileCount)
 int RunCommandLine(const std::vector<std::string> &arguments)
 {
     Options options;
-    if (const std::optional<std::string> complaint = ParseArguments(arguments, options))
+    if (const std::optional<std::string> complaint = ArgumentParser(arguments).parse(options))
         return usageError(*complaint);
-    if (options.isSet("help")) {
+    if (options.isSet(OptionId::Help)) {
         WriteOut(kHelp);
         return EndStatus(ExitConverted);
     }
-    if (options.isSet("version")) {
+    if (options.isSet(OptionId::Version)) {
         WriteOut(kProgram + " " + BMP24TO8_VERSION + "\n");
         return EndStatus(ExitConverted);
     }
