@@ -10,6 +10,8 @@
 // Windows' own ReplaceFile is a macro; the program's is platform::ReplaceFile.
 #undef ReplaceFile
 
+#include <string>
+
 namespace platform {
 
 struct FileCalls
@@ -25,6 +27,9 @@ struct FileCalls
 
 FileCalls &fileCalls();
 const FileCalls &systemFileCalls();
+
+// A UTF-8 path as Windows' calls take it.
+std::wstring Wide(const std::string &utf8);
 
 } // namespace platform
 

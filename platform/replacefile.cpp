@@ -63,15 +63,6 @@ const FileCalls &systemFileCalls()
 
 namespace {
 
-std::wstring Wide(const std::string &utf8)
-{
-    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-    std::wstring wide(size_t(std::max(count, 0)), L'\0');
-    if (count > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), count);
-    return wide;
-}
-
 // Whether the last part of the path is one of the names Windows keeps for
 // devices, whatever its extension: writing "NUL.bmp" would write to no file.
 bool IsDeviceName(const std::wstring &path)

@@ -2,6 +2,8 @@
 // systems. Names are UTF-8 inside the program and UTF-16 at the system's calls.
 #include "platform.h"
 
+#include "filecalls.h"
+
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -28,15 +30,6 @@ std::string Utf8(const wchar_t *wide)
     if (bytes > 1)
         WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), bytes, nullptr, nullptr);
     return text;
-}
-
-std::wstring Wide(const std::string &utf8)
-{
-    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-    std::wstring wide(size_t(std::max(count, 0)), L'\0');
-    if (count > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), count);
-    return wide;
 }
 
 bool IsConsole(DWORD which)
@@ -88,6 +81,15 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
 }
 
 } // namespace
+
+std::wstring Wide(const std::string &utf8)
+{
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(std::max(count, 0)), L'\0');
+    if (count > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), count);
+    return wide;
+}
 
 bool StandardErrorIsTerminal()
 {

@@ -3,12 +3,12 @@
 // list appears, who has the keyboard, what is in front, and how a signal ends
 // the window while it writes.
 #include "testbmp.h"
+#include "xserver.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -105,19 +105,11 @@ private:
 private slots:
     void initTestCase()
     {
-        for (const char *tool : {"Xvfb", "openbox", "xdotool", "xprop"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                QSKIP(qPrintable(QStringLiteral("%1 is not installed (tools/setup.sh installs it)").arg(QLatin1String(tool))));
-        }
-        xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                             QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                             QStringLiteral("tcp")});
-        QVERIFY(xvfb_.waitForStarted());
-        while (!xvfb_.canReadLine() && xvfb_.waitForReadyRead(10000)) {
-        }
-        const QString number = QString::fromLatin1(xvfb_.readLine()).trimmed();
-        QVERIFY2(!number.isEmpty(), "Xvfb did not start");
-        display_ = QLatin1Char(':') + number;
+        const QString missing = MissingTool({QStringLiteral("Xvfb"), QStringLiteral("openbox"), QStringLiteral("xdotool"), QStringLiteral("xprop")});
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing + QStringLiteral(" is not installed (tools/setup.sh installs it)")));
+        display_ = StartXvfb(xvfb_);
+        QVERIFY2(!display_.isEmpty(), "Xvfb did not start");
         windowManager_.setProcessEnvironment(environment());
         windowManager_.setProcessChannelMode(QProcess::MergedChannels);
         windowManager_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});

@@ -1,11 +1,12 @@
 // The real program on a real X server (Xvfb, started here): the fade-in must
 // reach the display by itself, with no input at all, and --help and --version
 // must answer where there is no display.
+#include "xserver.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 
@@ -33,20 +34,11 @@ private:
 private slots:
     void initTestCase()
     {
-        for (const char *tool : {"Xvfb", "xwininfo", "xprop"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                QSKIP(qPrintable(QStringLiteral("%1 is not installed (tools/setup.sh installs it)").arg(QLatin1String(tool))));
-        }
-        // Xvfb picks a free display itself and names it on standard output.
-        xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                             QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                             QStringLiteral("tcp")});
-        QVERIFY(xvfb_.waitForStarted());
-        while (!xvfb_.canReadLine() && xvfb_.waitForReadyRead(10000)) {
-        }
-        const QString number = QString::fromLatin1(xvfb_.readLine()).trimmed();
-        QVERIFY2(!number.isEmpty(), "Xvfb did not start");
-        display_ = QLatin1Char(':') + number;
+        const QString missing = MissingTool({QStringLiteral("Xvfb"), QStringLiteral("xwininfo"), QStringLiteral("xprop")});
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing + QStringLiteral(" is not installed (tools/setup.sh installs it)")));
+        display_ = StartXvfb(xvfb_);
+        QVERIFY2(!display_.isEmpty(), "Xvfb did not start");
     }
 
     void cleanupTestCase()
