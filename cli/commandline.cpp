@@ -6,6 +6,7 @@
 #include "paths.h"
 #include "picture.h"
 #include "platform.h"
+#include "rounding.h"
 #include "statusline.h"
 
 #include <algorithm>
@@ -67,7 +68,9 @@ not written ("write error"), 2 usage error, 130 interrupted by Ctrl+C.
 // bytes they were typed as. False when the line could not be written.
 bool PrintLine(std::FILE *stream, const std::string &line)
 {
-    const bool terminal = stream == stdout ? platform::StandardOutputIsTerminal() : platform::StandardErrorIsTerminal();
+    static const bool outputIsTerminal = platform::StandardOutputIsTerminal();
+    static const bool errorIsTerminal = platform::StandardErrorIsTerminal();
+    const bool terminal = stream == stdout ? outputIsTerminal : errorIsTerminal;
     const std::string shown = (terminal ? ForTerminal(line) : line) + '\n';
     return std::fwrite(shown.data(), 1, shown.size(), stream) == shown.size() && std::fflush(stream) == 0;
 }
@@ -110,7 +113,7 @@ int EndStatus(int status)
 // The command line's own words for the engine's progress.
 std::string StepText(const Progress &progress)
 {
-    const std::string percent = std::to_string(progress.percent) + " %";
+    const std::string percent = PercentText(progress.percent);
     switch (progress.step) {
     case Step::Reading:
         return "reading " + percent;
@@ -137,7 +140,6 @@ public:
 
     void startFile(int number, int count, const std::string &path)
     {
-        aborted_ = false;
         number_ = number;
         count_ = count;
         name_ = path;
@@ -156,12 +158,9 @@ public:
     {
         status_.clear();
         PrintLine(stderr, message);
-        aborted_ = message == FailureLine({Failure::Aborted}, name_, {});
     }
 
     void finish() { status_.clear(); }
-    // Whether the last file was stopped by Ctrl+C before it was done.
-    bool lastFileAborted() const { return aborted_; }
 
 private:
     bool fourBit_;
@@ -171,7 +170,6 @@ private:
     int number_ = 0;
     int count_ = 0;
     std::string name_;
-    bool aborted_ = false;
 };
 
 int usageError(const std::string &message)
@@ -362,10 +360,16 @@ std::string PathInFolder(std::string folder, const std::string &name)
 
 // Reads a FILE that can only be read from start to end (standard input, a
 // pipe, a terminal) and prepares its picture.
-ConvertOutcome PrepareStream(const std::string &source, Picture &picture, CommandLineHost &host)
+// Prepares one FILE's picture: standard input, pipes and terminals are read
+// whole, anything else is opened as a file.
+ConvertOutcome Prepare(const std::string &source, Picture &picture, CommandLineHost &host)
 {
     std::string bytes;
-    switch (platform::ReadStream(source == kStandardStream ? std::string() : source, bytes)) {
+    const std::optional<platform::StreamRead> read =
+        platform::ReadStream(source == kStandardStream ? std::string() : source, bytes);
+    if (!read)
+        return PrepareFile(source, picture, host);
+    switch (*read) {
     case platform::StreamRead::Complete:
         return PrepareBytes(bytes, source, picture, host);
     case platform::StreamRead::Interrupted:
@@ -380,9 +384,7 @@ ConvertOutcome PrepareStream(const std::string &source, Picture &picture, Comman
 bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
 {
     Picture picture;
-    const bool stream = job.source == kStandardStream || platform::IsStream(job.source);
-    const ConvertOutcome outcome = stream ? PrepareStream(job.source, picture, host) : PrepareFile(job.source, picture, host);
-    if (outcome != ConvertOutcome::Prepared)
+    if (Prepare(job.source, picture, host) != ConvertOutcome::Prepared)
         return false;
 
     if (checkOnly) {
@@ -486,16 +488,18 @@ int RunPlan(const Plan &plan, size_t fileCount)
     platform::CatchSignals(platform::Interrupt::StopsAtSafePoint);
     size_t converted = 0;
     size_t started = 0;
+    bool lastStopped = false;   // the last file failed once Ctrl+C was pressed
     for (; started < plan.jobs.size() && !platform::InterruptRequested() && standardOutputError == 0; ++started) {
         host.startFile(int(started + 1), int(plan.jobs.size()), plan.jobs[started].source);
-        if (RunJobSafely(plan.jobs[started], plan.checkOnly, host))
-            ++converted;
-        else
+        const bool done = RunJobSafely(plan.jobs[started], plan.checkOnly, host);
+        converted += done;
+        lastStopped = !done && platform::InterruptRequested();
+        if (!done)
             status = ExitSomeFailed;
     }
     host.finish();
     // A Ctrl+C after the last file was done leaves nothing undone.
-    const bool undone = started < plan.jobs.size() || host.lastFileAborted();
+    const bool undone = started < plan.jobs.size() || lastStopped;
     if (platform::InterruptRequested() && undone) {
         PrintLine(stderr, kProgram + ": interrupted; " + std::to_string(fileCount - converted) + " of "
                               + std::to_string(fileCount) + " files not " + (plan.checkOnly ? "checked" : "converted"));

@@ -36,6 +36,8 @@ struct Glyph
 {
     std::string_view bytes;
     int width;
+    char32_t codePoint;   // of a valid UTF-8 sequence
+    bool valid;
 };
 
 std::vector<Glyph> Glyphs(std::string_view text)
@@ -45,7 +47,7 @@ std::vector<Glyph> Glyphs(std::string_view text)
         char32_t c = 0;
         const int length = platform::Utf8Sequence(text.substr(at), c);
         const size_t bytes = length > 0 ? size_t(length) : 1;
-        glyphs.push_back({text.substr(at, bytes), length > 0 ? CodePointWidth(c) : 1});
+        glyphs.push_back({text.substr(at, bytes), length > 0 ? CodePointWidth(c) : 1, c, length > 0});
         at += bytes;
     }
     return glyphs;
@@ -110,10 +112,9 @@ std::string ForTerminal(const std::string &text)
     std::string shown;
     shown.reserve(text.size());
     for (const Glyph &glyph : Glyphs(text)) {
-        char32_t c = 0;
-        const bool valid = platform::Utf8Sequence(glyph.bytes, c) > 0;
+        const char32_t c = glyph.codePoint;
         const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
-        if (valid && !control)
+        if (glyph.valid && !control)
             shown += glyph.bytes;
         else
             shown += '?';

@@ -5,29 +5,6 @@
 
 #include <utility>
 
-std::string ProgressText(const Progress &progress)
-{
-    switch (progress.step) {
-    case Step::Reading:
-        return PercentText(progress.percent);
-    case Step::Reordering:
-        return "Compatibility";
-    case Step::Packing:
-        return PercentText(progress.percent) + " 4-bit";
-    }
-    return {};
-}
-
-std::optional<PalettePlacement> PlacementNamed(std::string_view name)
-{
-    static constexpr std::pair<std::string_view, PalettePlacement> kNames[] = {
-        {"none", PalettePlacement::None}, {"dos", PalettePlacement::Dos}, {"boot", PalettePlacement::BootScreen}};
-    for (const auto &[known, placement] : kNames)
-        if (known == name)
-            return placement;
-    return std::nullopt;
-}
-
 RowProgress::RowProgress(std::int64_t rows, ConversionHost &host, Step step) : rows_(rows), host_(host), step_(step)
 {
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,13 +37,13 @@ void PrepareStandardStreams();
 
 // How reading a stream ended.
 enum class StreamRead { Complete, Failed, Interrupted };
-// All of standard input (an empty path) or of the named pipe or terminal,
-// unchanged. A Ctrl+C ends the read at once: a stream may never end.
-StreamRead ReadStream(const std::string &path, std::string &bytes);
-// Whether the path names something that is read from start to end only, as
-// standard input is: a pipe (a named one, /dev/fd/N, a process substitution)
-// or a terminal.
-bool IsStream(const std::string &path);
+// All of standard input (an empty path), or of a path that names something
+// read from start to end only, as standard input is: a pipe (a named one,
+// /dev/fd/N, a process substitution) or a terminal. Nothing, having read
+// nothing, when the path names anything else (a regular file, a folder), which
+// is opened as a file. The path is opened once, so a pipe's writer sees one
+// reader. A Ctrl+C ends the read at once: a stream may never end.
+std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes);
 // All of `bytes` to standard output, unchanged; false when writing failed.
 bool WriteStandardOutput(std::string_view bytes);
 

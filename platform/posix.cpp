@@ -98,43 +98,26 @@ StreamRead ReadToEnd(int fd, std::string &bytes)
     return result;
 }
 
-// Opens a pipe or a terminal without waiting for a pipe's writer: the wait is
-// the reading's, where Ctrl+C ends it.
-int OpenStream(const std::string &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return -1;
-    struct stat status;
-    if (fstat(fd, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || isatty(fd)))
-        return fd;
-    ::close(fd);
-    return -1;
-}
-
 } // namespace
 
-StreamRead ReadStream(const std::string &path, std::string &bytes)
+std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes)
 {
     if (path.empty())
         return ReadToEnd(STDIN_FILENO, bytes);
-    const int fd = OpenStream(path);
-    if (fd < 0)
-        return StreamRead::Failed;
-    const StreamRead result = ReadToEnd(fd, bytes);
-    ::close(fd);
-    return result;
-}
-
-bool IsStream(const std::string &path)
-{
+    // Files, folders and disks are the file layer's; they are not opened here.
     struct stat status;
     if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode) || S_ISDIR(status.st_mode) || S_ISBLK(status.st_mode))
-        return false;
-    const int fd = OpenStream(path);
-    if (fd >= 0)
-        ::close(fd);
-    return fd >= 0;
+        return std::nullopt;
+    // Without waiting for a pipe's writer: the wait is the reading's, where
+    // Ctrl+C ends it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<StreamRead> result;
+    if (fstat(fd, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || isatty(fd)))
+        result = ReadToEnd(fd, bytes);
+    ::close(fd);
+    return result;
 }
 
 bool WriteStandardOutput(std::string_view bytes)

@@ -141,10 +141,10 @@ void PrepareStandardStreams()
     SetConsoleOutputCP(CP_UTF8);
 }
 
-StreamRead ReadStream(const std::string &path, std::string &bytes)
+std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes)
 {
     if (!path.empty())
-        return StreamRead::Failed;
+        return std::nullopt;
     _setmode(_fileno(stdin), _O_BINARY);
     char buffer[1 << 16];
     bytes.clear();
@@ -156,11 +156,6 @@ StreamRead ReadStream(const std::string &path, std::string &bytes)
         if (got < sizeof buffer)
             return std::ferror(stdin) == 0 ? StreamRead::Complete : StreamRead::Failed;
     }
-}
-
-bool IsStream(const std::string &)
-{
-    return false;
 }
 
 bool WriteStandardOutput(std::string_view bytes)

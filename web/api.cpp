@@ -98,6 +98,14 @@ struct Conversion
 
 Conversion conversion;
 
+// A failure's line, kept until the next one is asked for.
+const char *StoredLine(Failure failure, const char *name)
+{
+    static std::string line;
+    line = FailureLine({failure}, name, {});
+    return line.c_str();
+}
+
 } // namespace
 
 extern "C" {
@@ -132,16 +140,12 @@ EMSCRIPTEN_KEEPALIVE const char *error_line()
 // conversion, as the engine cannot be asked after).
 EMSCRIPTEN_KEEPALIVE const char *aborted_line(const char *name)
 {
-    static std::string line;
-    line = FailureLine({Failure::Aborted}, name, {});
-    return line.c_str();
+    return StoredLine(Failure::Aborted, name);
 }
 
 EMSCRIPTEN_KEEPALIVE const char *memory_line(const char *name)
 {
-    static std::string line;
-    line = FailureLine({Failure::NotEnoughMemory}, name, {});
-    return line.c_str();
+    return StoredLine(Failure::NotEnoughMemory, name);
 }
 
 // The next part of the output file: its address, with its size in *size (0
