@@ -221,9 +221,11 @@ int CreateTemporary(const Target &target, std::string &temporary)
 
 bool KeepOwnerAndMode(int fd, const struct stat &old)
 {
-    // An ordinary user may not give a file away; the file then stays ours.
-    // Changing the owner clears the set-id bits, so the mode comes after it.
-    fileCalls().fchown(fd, old.st_uid, old.st_gid);
+    // An ordinary user may not give a file away; the file then stays ours,
+    // in the old file's group where the user belongs to it. Changing the
+    // owner clears the set-id bits, so the mode comes after it.
+    if (fileCalls().fchown(fd, old.st_uid, old.st_gid) != 0)
+        fileCalls().fchown(fd, uid_t(-1), old.st_gid);
     return fileCalls().fchmod(fd, old.st_mode & 07777) == 0;
 }
 

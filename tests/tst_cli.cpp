@@ -294,6 +294,9 @@ private slots:
         QTest::newRow("--dest -, full") << "\"$0\" --dest - src/good.bmp >/dev/full" << 1
                                         << QByteArray("Cannot write file - -\n");
         QTest::newRow("a process substitution is read") << "\"$0\" --check <(cat src/good.bmp) >/dev/null" << 0 << QByteArray();
+        QTest::newRow("a named pipe is read")
+            << "rm -f pipe && mkfifo pipe && { cat src/good.bmp >pipe & } && \"$0\" --check pipe >/dev/null; s=$?; wait; rm pipe; exit $s"
+            << 0 << QByteArray();
     }
     // Standard output is a file that can fail: a lost line fails the run.
     void standardOutputFailures()

@@ -16,8 +16,14 @@ chown -R "$user" "$work"
 # A second group for the user, so that a replaced file of that group is tried.
 getent group bmp24to8test >/dev/null || groupadd bmp24to8test
 id -nG "$user" | grep -qw bmp24to8test || usermod -a -G bmp24to8test "$user"
+# Another owner's file that the user may write, in a folder of the user's.
+mkdir "$work/foreign"
+printf old >"$work/foreign/owned-by-root.bmp"
+chown root:bmp24to8test "$work/foreign/owned-by-root.bmp"
+chmod 02664 "$work/foreign/owned-by-root.bmp"
+chown "$user" "$work/foreign"
 chmod 755 "$work"
-runuser -u "$user" -- env HOME="$work" TMPDIR="$work" bash -c '
+runuser -u "$user" -- env HOME="$work" TMPDIR="$work" BMP24TO8_FOREIGN_FILE="$work/foreign/owned-by-root.bmp" bash -c '
     set -euo pipefail
     cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$1/build" --parallel >/dev/null
