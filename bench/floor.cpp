@@ -24,5 +24,5 @@ int main(int argc, char *argv[])
     }
     PixelBuffer output(std::atoll(argv[2]));
     std::memset(output.data(), 0, size_t(output.size()));
-    return platform::ReplaceFile(argv[3], {output.view()}) ? 0 : 1;
+    return platform::ReplaceFile(argv[3], {output.view()}) ? 1 : 0;
 }

@@ -25,14 +25,15 @@ namespace {
 const std::string kProgram = "bmp24to8-cli";
 const std::string kStandardStream = "-";
 
+// Every line fits a console of 80 columns.
 const char kHelp[] = R"(Usage: bmp24to8-cli [options] --dest DIR FILE...
        bmp24to8-cli [options] --output PATH FILE
        bmp24to8-cli [options] --check FILE...
-Converts 24-bit BMP pictures into palettized BMPs without any loss: 8 bits per pixel
-for at most 256 colours, 4 bits per pixel for at most 16. Pictures with more colours
-are refused. Each FILE is written to DIR under its own name. A FILE of - is read from
-standard input; --dest - writes to standard output. One of --dest, --output and
---check is required.
+Converts 24-bit BMP pictures into palettized BMPs without any loss: 8 bits
+per pixel for at most 256 colours, 4 bits per pixel for at most 16. Pictures
+with more colours are refused. Each FILE is written to DIR under its own
+name. A FILE of - is read from standard input; --dest - writes to standard
+output. One of --dest, --output and --check is required.
 
 Options:
   -h, --help                   Displays help on commandline options.
@@ -53,15 +54,29 @@ Options:
 
 Arguments:
   FILE                         24-bit BMP pictures to convert; - for standard
-                               input. Pipes and terminals (/dev/stdin, <(...))
-                               are read as standard input is.
+)"
+#ifdef _WIN32
+R"(                               input. Wildcards (*.bmp) are expanded.
 
-Ctrl+C stops at the next safe point (a file being written is finished); TERM,
-HUP and a second Ctrl+C end at once by that signal, removing the temporary
-file being written.
+A file that is replaced keeps its attributes, creation time and permissions.
+Ctrl+C stops at the next safe point (a file being written is finished); a
+second Ctrl+C ends at once, removing the temporary file being written.
 Exit status: 0 all converted, 1 some file not converted or standard output
 not written ("write error"), 2 usage error, 130 interrupted by Ctrl+C.
 )";
+#else
+R"(                               input. Pipes and terminals (/dev/stdin, <(...))
+                               are read as standard input is.
+
+A file that is replaced keeps its owner, group, mode, access list and extended
+attributes; it is a new file, so other hard links to it keep the old picture.
+Ctrl+C stops at the next safe point (a file being written is finished); TERM,
+HUP, a second Ctrl+C and every other signal that ends a program end it at
+once by that signal, removing the temporary file being written.
+Exit status: 0 all converted, 1 some file not converted or standard output
+not written ("write error"), 2 usage error, 130 interrupted by Ctrl+C.
+)";
+#endif
 
 // Prints one line of a message; on a terminal with every control character
 // made harmless, as a file name may hold any. Elsewhere names go out as the
@@ -245,15 +260,16 @@ bool LettersAreOptions(const std::string &argument)
 class ArgumentParser
 {
 public:
-    explicit ArgumentParser(const std::vector<std::string> &arguments) : arguments_(arguments) {}
+    explicit ArgumentParser(const std::vector<platform::Argument> &arguments) : arguments_(arguments) {}
 
     // The options and FILEs, or the complaint about them.
     std::optional<std::string> parse(Options &options)
     {
         bool optionsEnded = false;
         while (next_ < arguments_.size()) {
-            const std::string &argument = arguments_[next_++];
-            if (optionsEnded || argument == kStandardStream || !argument.starts_with('-'))
+            const bool expandedName = arguments_[next_].expandedName;
+            const std::string &argument = arguments_[next_++].text;
+            if (optionsEnded || expandedName || argument == kStandardStream || !argument.starts_with('-'))
                 options.files.push_back(argument);
             else if (argument == "--")
                 optionsEnded = true;
@@ -322,12 +338,12 @@ private:
         else if (option.takesValue && attached)
             value = *attached;
         else if (option.takesValue && next_ < arguments_.size())
-            value = arguments_[next_++];
+            value = arguments_[next_++].text;
         else if (option.takesValue)
             complaint_ = complaint_.value_or("Missing value after '" + written + "'.");
     }
 
-    const std::vector<std::string> &arguments_;
+    const std::vector<platform::Argument> &arguments_;
     size_t next_ = 1;   // the program's own name comes first
     std::vector<std::string> unknown_;
     bool nameLike_ = false;
@@ -341,10 +357,12 @@ struct Job
     std::string destination;    // a path, "-" for standard output, empty when only checking
 };
 
+// What follows the folder part; on Windows a drive's letter and colon are
+// part of the folder ("Z:a.bmp").
 std::string FileName(const std::string &path)
 {
 #ifdef _WIN32
-    const size_t slash = path.find_last_of("/\\");
+    const size_t slash = path.find_last_of("/\\:");
 #else
     const size_t slash = path.rfind('/');
 #endif
@@ -449,7 +467,7 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
         return "--output needs a PATH; it was given an empty one.";
     const std::string destination = toFolder ? options.value(OptionId::Dest) : std::string();
     if (toFolder && !platform::IsFolder(destination))
-        return "'" + destination + "' is not a folder.";
+        return "'" + destination + (platform::Exists(destination) ? "' is not a folder." : "' does not exist.");
     const std::vector<std::string> &files = options.files;
     if (files.empty())
         return "No FILE to convert.";
@@ -510,7 +528,7 @@ int RunPlan(const Plan &plan, size_t fileCount)
 
 } // namespace
 
-int RunCommandLine(const std::vector<std::string> &arguments)
+int RunCommandLine(const std::vector<platform::Argument> &arguments)
 {
     Options options;
     if (const std::optional<std::string> complaint = ArgumentParser(arguments).parse(options))

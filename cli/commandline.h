@@ -13,11 +13,12 @@
 // as well, and control characters in names are shown as "?".
 #pragma once
 
-#include <string>
+#include "platform.h"
+
 #include <vector>
 
 enum ExitStatus { ExitConverted = 0, ExitSomeFailed = 1, ExitUsage = 2 };
 
 // `arguments` start with the program's own name; file names are as the system
 // spells them.
-int RunCommandLine(const std::vector<std::string> &arguments);
+int RunCommandLine(const std::vector<platform::Argument> &arguments);

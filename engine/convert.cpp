@@ -76,8 +76,8 @@ ConvertOutcome WritePicture(const Picture &picture, std::string sourceName, std:
     try {
         // Everything the writing needs is allocated before anything is written.
         OutputParts parts(picture);
-        if (!write([&parts] { return parts.next(); }))
-            problem = {Failure::CannotWrite};
+        if (const std::error_code error = write([&parts] { return parts.next(); }))
+            problem = {Failure::CannotWrite, 0, 0, ReasonOf(error)};
     } catch (const std::bad_alloc &) {
         problem = {Failure::NotEnoughMemory};
     }

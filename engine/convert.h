@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 class ByteSource;
 class ConversionHost;
@@ -39,10 +40,11 @@ ConvertOutcome PrepareBytes(std::string_view source, std::string sourceName, Pic
 
 // Hands the output's bytes of a prepared picture to `write`, part after part,
 // through the function it is given (which returns an empty part after the
-// last). `write` returns whether every byte reached its place; when it did not,
-// the failure line names `destinationName`. A want of memory names the source.
+// last). `write` returns no error when every byte reached its place; when one
+// did not, the failure line names `destinationName` and the error's reason.
+// A want of memory names the source.
 using NextPart = std::function<std::string_view()>;
-using PartWriter = std::function<bool(const NextPart &nextPart)>;
+using PartWriter = std::function<std::error_code(const NextPart &nextPart)>;
 ConvertOutcome WritePicture(const Picture &picture, std::string sourceName, std::string destinationName,
                             const PartWriter &write, ConversionHost &host);
 

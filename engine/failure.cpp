@@ -1,6 +1,8 @@
 #include "failure.h"
 
-std::string FailureLine(const Problem &problem, const std::string &sourcePath, const std::string &destinationPath)
+namespace {
+
+std::string LineOf(const Problem &problem, const std::string &sourcePath, const std::string &destinationPath)
 {
     switch (problem.failure) {
     case Failure::None:
@@ -40,4 +42,22 @@ std::string FailureLine(const Problem &problem, const std::string &sourcePath, c
         return std::string("Duplicate destination - ") + destinationPath;
     }
     return {};
+}
+
+} // namespace
+
+std::string FailureLine(const Problem &problem, const std::string &sourcePath, const std::string &destinationPath)
+{
+    std::string line = LineOf(problem, sourcePath, destinationPath);
+    if (!line.empty() && !problem.reason.empty())
+        line += " (" + problem.reason + ")";
+    return line;
+}
+
+std::string ReasonOf(const std::error_code &error)
+{
+    std::string reason = error.message();
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ' || reason.back() == '\r' || reason.back() == '\n'))
+        reason.pop_back();
+    return reason;
 }

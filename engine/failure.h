@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
+#include <utility>
 
 enum class Failure {
     None,
@@ -27,16 +29,27 @@ enum class Failure {
 
 // A failure with, for too many colours, where the first colour that did not fit
 // stands: its row counted from the top of the picture and its column from the
-// left, both from 1.
+// left, both from 1; and, where the system said why (a file that could not be
+// written), its words for it.
 struct Problem
 {
+    Problem() = default;
+    Problem(Failure failure, std::int64_t row = 0, std::int64_t column = 0, std::string reason = {})
+        : failure(failure), row(row), column(column), reason(std::move(reason)) {}
+
     Failure failure = Failure::None;
     std::int64_t row = 0;
     std::int64_t column = 0;
+    std::string reason;
 
     explicit operator bool() const { return failure != Failure::None; }
 };
 
 // The error-list line for a problem; empty for Failure::None and Failure::Interrupted.
-// Lines are UTF-8; the names are put in as they are given.
+// Lines are UTF-8; the names are put in as they are given. A reason follows
+// the line in parentheses: "Cannot write file - out/a.bmp (No space left on device)".
 std::string FailureLine(const Problem &problem, const std::string &sourcePath, const std::string &destinationPath);
+
+// The system's words for an error, as a reason: without the full stop and
+// line break that some systems end them with.
+std::string ReasonOf(const std::error_code &error);

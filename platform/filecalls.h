@@ -1,8 +1,12 @@
 // The operating-system calls through which an output file is written, gathered
 // in one table so that a test can make any of them fail, or write less than it
 // was asked to, and check what the program does about it. The program itself
-// never changes the table.
+// never changes the table. Also the writer's side of the ending signals: the
+// temporary file that a signal removes.
 #pragma once
+
+#include <functional>
+#include <string>
 
 #ifdef _WIN32
 
@@ -10,18 +14,20 @@
 // Windows' own ReplaceFile is a macro; the program's is platform::ReplaceFile.
 #undef ReplaceFile
 
-#include <string>
-
 namespace platform {
 
 struct FileCalls
 {
-    // A new, empty file for writing; INVALID_HANDLE_VALUE when it cannot be made.
+    // A new, empty, hidden file for writing, which may be deleted while it is
+    // open; INVALID_HANDLE_VALUE when it cannot be made.
     HANDLE (*createFile)(const wchar_t *path);
     BOOL (*writeFile)(HANDLE file, const void *bytes, DWORD count, DWORD *written);
+    // The attributes and creation time the written file takes.
+    BOOL (*setBasicInfo)(HANDLE file, FILE_BASIC_INFO *info);
     BOOL (*flushFileBuffers)(HANDLE file);
     BOOL (*closeHandle)(HANDLE file);
-    BOOL (*moveFile)(const wchar_t *from, const wchar_t *to);   // replacing `to`, written through
+    BOOL (*moveFile)(const wchar_t *from, const wchar_t *to);   // where nothing stands yet, written through
+    BOOL (*replaceFile)(const wchar_t *replaced, const wchar_t *replacement);   // keeping what `replaced` carries
     BOOL (*deleteFile)(const wchar_t *path);
 };
 
@@ -30,6 +36,15 @@ const FileCalls &systemFileCalls();
 
 // A UTF-8 path as Windows' calls take it.
 std::wstring Wide(const std::string &utf8);
+
+// The temporary file that a second Ctrl+C or closing the console removes;
+// empty for none. Set only inside WithSignalsHeld, together with creating or
+// renaming the file.
+void RemoveOnSignal(const std::wstring &path);
+
+// What the console's handler does on a second Ctrl+C or when the console is
+// closed: removes that temporary file and ends the program with status 130.
+BOOL WINAPI OnConsoleEvent(DWORD event);
 
 } // namespace platform
 
@@ -41,14 +56,16 @@ namespace platform {
 
 struct FileCalls
 {
-    int (*open)(const char *path, int flags, mode_t mode);
+    int (*openat)(int folder, const char *path, int flags, mode_t mode);
     ssize_t (*write)(int fd, const void *bytes, size_t count);
     int (*fsync)(int fd);
     int (*fchown)(int fd, uid_t owner, gid_t group);
     int (*fchmod)(int fd, mode_t mode);
+    int (*fsetxattr)(int fd, const char *name, const void *value, size_t size, int flags);
+    int (*fremovexattr)(int fd, const char *name);
     int (*close)(int fd);
-    int (*rename)(const char *from, const char *to);
-    int (*unlink)(const char *path);
+    int (*renameat)(int fromFolder, const char *from, int toFolder, const char *to);
+    int (*unlinkat)(int folder, const char *name, int flags);
 };
 
 // The calls in use; the real ones unless a test has replaced them.
@@ -56,6 +73,20 @@ FileCalls &fileCalls();
 // The real calls, for a test to fall back on.
 const FileCalls &systemFileCalls();
 
+// The temporary file that an ending signal removes: `name` in the open folder
+// `folder`; an empty name for none. Set only inside WithSignalsHeld, together
+// with creating or renaming the file.
+void RemoveOnSignal(int folder, const std::string &name);
+
 } // namespace platform
 
 #endif
+
+namespace platform {
+
+// Runs `step` with the ending signals held back, so that a handler sees what
+// the step changes as one change; a signal that arrives meanwhile is handled
+// after it.
+void WithSignalsHeld(const std::function<void()> &step);
+
+} // namespace platform

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #ifdef _WIN32
-#include <cwctype>
+#include <windows.h>
 #endif
 
 #ifndef _WIN32
@@ -32,6 +32,11 @@ std::string Utf8(const std::filesystem::path &path)
 }
 
 } // namespace
+
+bool Exists(const std::string &path)
+{
+    return GetFileAttributesW(Native(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool IsFolder(const std::string &path)
 {
@@ -69,10 +74,14 @@ std::vector<std::string> FolderEntries(const std::string &folder, EntryKind kind
 std::string ComparablePath(const std::string &path)
 {
     std::error_code error;
-    std::wstring text = std::filesystem::absolute(Native(path), error).lexically_normal().wstring();
-    for (wchar_t &c : text)
-        c = wchar_t(towlower(c));
-    return Utf8(std::filesystem::path(text));
+    const std::wstring text = std::filesystem::absolute(Native(path), error).lexically_normal().wstring();
+    // Upper case as the file system compares names: ordinal, Unicode-wide.
+    std::wstring folded(text.size(), L'\0');
+    if (!text.empty()
+        && LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), int(text.size()), folded.data(),
+                         int(folded.size()), nullptr, nullptr, 0) == 0)
+        folded = text;
+    return Utf8(std::filesystem::path(folded));
 }
 
 std::string WrittenPath(const std::string &path)
@@ -81,6 +90,12 @@ std::string WrittenPath(const std::string &path)
 }
 
 #else
+
+bool Exists(const std::string &path)
+{
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
 
 bool IsFolder(const std::string &path)
 {
@@ -131,14 +146,22 @@ std::string ComparablePath(const std::string &path)
 
 std::string WrittenPath(const std::string &path)
 {
-    if (char *resolved = realpath(path.c_str(), nullptr)) {
-        std::string written = resolved;
-        std::free(resolved);
-        return written;
+    std::filesystem::path given(path);
+    // A link that leads to nothing yet leads to the file another FILE of the
+    // run may write first, after which the writer follows it there.
+    for (int links = 0; links < 40; ++links) {
+        if (char *resolved = realpath(given.c_str(), nullptr)) {
+            std::string written = resolved;
+            std::free(resolved);
+            return written;
+        }
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(given, error);
+        if (error)
+            break;
+        given = target.is_absolute() ? target : given.parent_path() / target;
     }
-    // Nothing there yet, or a dangling link (which the writer refuses): the
-    // folder resolved, the name as given.
-    const std::filesystem::path given(path);
+    // Nothing there yet: the folder resolved, the name as given.
     if (char *folder = realpath(given.has_parent_path() ? given.parent_path().c_str() : ".", nullptr)) {
         const std::string written = (std::filesystem::path(folder) / given.filename()).string();
         std::free(folder);

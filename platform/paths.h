@@ -8,6 +8,8 @@
 
 namespace platform {
 
+// Whether anything stands under the path (a dangling link too).
+bool Exists(const std::string &path);
 // Whether the path names a folder, or a regular file (following links).
 bool IsFolder(const std::string &path);
 bool IsRegularFile(const std::string &path);
@@ -21,11 +23,13 @@ enum class EntryKind { Files, Folders };
 std::vector<std::string> FolderEntries(const std::string &folder, EntryKind kind);
 
 // The path made absolute and without "." and ".." parts, and on Windows in one
-// letter case, so that two paths to the same file give the same text.
+// letter case as its file systems fold case (all of Unicode, not only ASCII),
+// so that two paths to the same file give the same text.
 std::string ComparablePath(const std::string &path);
 // The file that writing to the path would create or replace, as comparable
-// text: an existing link is followed as the writer follows it, so two paths
-// that would write the same file give the same text.
+// text: an existing link is followed as the writer follows it, and a link to
+// a file not written yet leads to that file's name, so two paths that would
+// write the same file, now or once the other is written, give the same text.
 std::string WrittenPath(const std::string &path);
 
 } // namespace platform

@@ -22,10 +22,16 @@ int StandardErrorColumns();
 // Only Windows has such a value; elsewhere this returns 0.
 std::uint32_t SystemVersionValue();
 
-// The program's arguments as file names: on Unix-like systems the bytes as
-// they were given (a name need not be valid UTF-8), on Windows UTF-8, with
-// wildcards ("*.bmp", "dir\*.bmp") expanded, as Windows shells leave them.
-std::vector<std::string> NativeArguments(int argc, char **argv);
+// One of the program's arguments: on Unix-like systems the bytes as they were
+// given (a name need not be valid UTF-8), on Windows UTF-8. On Windows the
+// program expands wildcards ("*.bmp", "dir\*.bmp") itself, as its shells leave
+// them; the names a wildcard gave are files, even one that looks like an option.
+struct Argument
+{
+    std::string text;
+    bool expandedName = false;
+};
+std::vector<Argument> NativeArguments(int argc, char **argv);
 
 // Readies the standard streams before anything else is opened. Streams that
 // were closed when the program started are opened on the null device,
@@ -51,25 +57,20 @@ bool WriteStandardOutput(std::string_view bytes);
 // disk, and is reported and cleaned up as one, instead of ending the program.
 void IgnoreFileSizeSignal();
 
-// The signals that end a program. TERM, HUP and Ctrl+C end it at once: the
-// temporary file being written, if any, is removed, and the program then ends
-// by that same signal, so that whoever started it sees how it ended. With
-// Interrupt::StopsAtSafePoint the first Ctrl+C only asks the program to stop
-// at its next safe point (InterruptRequested), and a second one ends it. A
-// signal that was ignored when the program started (a background job of a
-// script, nohup) stays ignored. QUIT and KILL are left alone: they may leave
-// a temporary file behind.
+// The signals that end a program. Every signal whose default is to end it,
+// TERM, HUP, QUIT, PIPE, ALRM and USR1 among them, ends it at once: the
+// temporary files being written, if any, are removed, and the program then
+// ends by that same signal, so that whoever started it sees how it ended.
+// With Interrupt::StopsAtSafePoint the first Ctrl+C only asks the program to
+// stop at its next safe point (InterruptRequested), and a second one ends it.
+// A signal that was ignored when the program started (a background job of a
+// script, nohup, a pipe's reader gone with SIGPIPE ignored) stays ignored.
+// KILL cannot be caught, and the signals of the program's own faults are left
+// to the system: those may leave a temporary file behind.
 enum class Interrupt { EndsAtOnce, StopsAtSafePoint };
 void CatchSignals(Interrupt interrupt);
 bool InterruptRequested();
 
-// Runs `step` with those signals held back, so that a handler sees what the
-// step changes as one change; a signal that arrives meanwhile is handled
-// after it.
-void WithSignalsHeld(const std::function<void()> &step);
-// The temporary file that an ending signal removes; empty for none. Set only
-// inside WithSignalsHeld, together with creating or renaming the file.
-void RemoveOnSignal(const std::string &path);
 // Ends the program as an interrupted program ends, so that a shell running it
 // in a loop stops as well and reports status 130.
 [[noreturn]] void EndAsInterrupted();

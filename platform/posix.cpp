@@ -2,12 +2,15 @@
 // them for Windows.
 #include "platform.h"
 
+#include "filecalls.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -15,6 +18,7 @@
 #include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace platform {
@@ -40,9 +44,12 @@ std::uint32_t SystemVersionValue()
     return 0;
 }
 
-std::vector<std::string> NativeArguments(int argc, char **argv)
+std::vector<Argument> NativeArguments(int argc, char **argv)
 {
-    return std::vector<std::string>(argv, argv + argc);
+    std::vector<Argument> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.push_back({argv[i]});
+    return arguments;
 }
 
 void PrepareStandardStreams()
@@ -60,42 +67,54 @@ void PrepareStandardStreams()
 
 namespace {
 
+// Holds Ctrl+C back while it lives, whatever way the reading ends (a want of
+// memory included), so that it is never left blocked for the rest of a batch.
+class InterruptHeld
+{
+public:
+    InterruptHeld()
+    {
+        sigemptyset(&interrupt_);
+        sigaddset(&interrupt_, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &interrupt_, &unheld_);
+        sigdelset(&unheld_, SIGINT);
+    }
+    ~InterruptHeld() { pthread_sigmask(SIG_UNBLOCK, &interrupt_, nullptr); }
+    InterruptHeld(const InterruptHeld &) = delete;
+    InterruptHeld &operator=(const InterruptHeld &) = delete;
+
+    // The signal mask to wait under, where Ctrl+C gets through.
+    const sigset_t *whileWaiting() const { return &unheld_; }
+
+private:
+    sigset_t interrupt_;
+    sigset_t unheld_;
+};
+
 // Reads `fd` to its end. Ctrl+C is held back except while waiting for data,
 // so that it cannot slip in between the check and the wait.
 StreamRead ReadToEnd(int fd, std::string &bytes)
 {
-    sigset_t interrupt, unheld;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &interrupt, &unheld);
-    sigdelset(&unheld, SIGINT);
+    const InterruptHeld held;
     char buffer[1 << 16];
     bytes.clear();
-    StreamRead result = StreamRead::Complete;
     for (;;) {
-        if (InterruptRequested()) {
-            result = StreamRead::Interrupted;
-            break;
-        }
+        if (InterruptRequested())
+            return StreamRead::Interrupted;
         pollfd ready{fd, POLLIN, 0};
-        if (ppoll(&ready, 1, nullptr, &unheld) < 0) {
+        if (ppoll(&ready, 1, nullptr, held.whileWaiting()) < 0) {
             if (errno == EINTR)
                 continue;
-            result = StreamRead::Failed;
-            break;
+            return StreamRead::Failed;
         }
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) {
+        if (got > 0)
             bytes.append(buffer, size_t(got));
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR && errno != EAGAIN) {
-            result = StreamRead::Failed;
-            break;
-        }
+        else if (got == 0)
+            return StreamRead::Complete;
+        else if (errno != EINTR && errno != EAGAIN)
+            return StreamRead::Failed;
     }
-    pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
-    return result;
 }
 
 } // namespace
@@ -136,22 +155,67 @@ namespace {
 
 volatile std::sig_atomic_t interruptRequested = 0;
 volatile std::sig_atomic_t interruptStopsGently = 0;
-// The temporary file being written: its path, kept here while it is set, and
-// changed only while the signals are held. The pointer is atomic because a
-// program with threads may take the signal on another thread.
-std::string fileToRemoveOnSignal;
-std::atomic<const char *> fileToRemove = nullptr;
-static_assert(std::atomic<const char *>::is_always_lock_free);
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-sigset_t EndingSignals()
+// The signals whose default action ends the program, but for those that only
+// the program itself causes (a fault, an abort), which are left to the
+// system and to debuggers, and SIGXFSZ, which the program ignores.
+std::vector<int> EndingSignalList()
 {
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (const int signal : kEndingSignals)
-        sigaddset(&signals, signal);
+    std::vector<int> signals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+                                SIGVTALRM, SIGPROF, SIGXCPU};
+#ifdef SIGPOLL
+    signals.push_back(SIGPOLL);
+#endif
+#ifdef SIGPWR
+    signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+    signals.push_back(SIGSTKFLT);
+#endif
+#ifdef SIGRTMIN
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        signals.push_back(signal);
+#endif
     return signals;
+}
+
+const std::vector<int> &EndingSignals()
+{
+    static const std::vector<int> signals = EndingSignalList();
+    return signals;
+}
+
+sigset_t EndingSignalSet()
+{
+    static const sigset_t set = [] {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (const int signal : EndingSignals())
+            sigaddset(&signals, signal);
+        return signals;
+    }();
+    return set;
+}
+
+// The temporary files being written, one place per thread that writes: each
+// is the name of a file in an open folder, which an ending signal removes. A
+// place is filled while the signals are held on its thread; a handler running
+// on another thread meanwhile waits until the filling is done.
+struct PendingRemoval
+{
+    std::atomic<int> folder = -1;   // -1: none
+    char name[64] = {};
+};
+constexpr int kPlaces = 64;
+PendingRemoval pendingRemovals[kPlaces];
+std::atomic<int> placesTaken = 0;
+std::atomic<int> heldSteps = 0;
+static_assert(std::atomic<int>::is_always_lock_free);
+
+PendingRemoval *PlaceOfThisThread()
+{
+    thread_local const int place = placesTaken.fetch_add(1);
+    return place < kPlaces ? &pendingRemovals[place] : nullptr;
 }
 
 extern "C" void OnEndingSignal(int signal)
@@ -160,12 +224,19 @@ extern "C" void OnEndingSignal(int signal)
         interruptRequested = 1;
         return;
     }
-    // Only async-signal-safe calls from here on. The signal stays blocked
-    // until the handler returns, and is then delivered with its default
-    // action, which ends the program.
-    if (const char *path = fileToRemove) {
-        unlink(path);
+    // Only async-signal-safe calls from here on. Another thread may be in
+    // the middle of creating or renaming a temporary: that takes moments.
+    for (int spins = 0; heldSteps.load() > 0 && spins < 1000; ++spins) {
+        const timespec pause{0, 1000000};
+        nanosleep(&pause, nullptr);
     }
+    for (PendingRemoval &pending : pendingRemovals) {
+        const int folder = pending.folder.load();
+        if (folder >= 0)
+            unlinkat(folder, pending.name, 0);
+    }
+    // The signal stays blocked until the handler returns, and is then
+    // delivered with its default action, which ends the program.
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -175,7 +246,7 @@ extern "C" void OnEndingSignal(int signal)
 void CatchSignals(Interrupt interrupt)
 {
     interruptStopsGently = interrupt == Interrupt::StopsAtSafePoint;
-    for (const int signal : kEndingSignals) {
+    for (const int signal : EndingSignals()) {
         struct sigaction action = {};
         sigaction(signal, nullptr, &action);
         if (action.sa_handler == SIG_IGN)
@@ -184,7 +255,7 @@ void CatchSignals(Interrupt interrupt)
         // Interrupted system calls go on; the one wait that Ctrl+C must end,
         // reading a stream, waits where no call is restarted.
         action.sa_flags = SA_RESTART;
-        action.sa_mask = EndingSignals();
+        action.sa_mask = EndingSignalSet();
         sigaction(signal, &action, nullptr);
     }
 }
@@ -196,19 +267,26 @@ bool InterruptRequested()
 
 void WithSignalsHeld(const std::function<void()> &step)
 {
-    const sigset_t held = EndingSignals();
+    const sigset_t held = EndingSignalSet();
     sigset_t old;
     pthread_sigmask(SIG_BLOCK, &held, &old);
+    ++heldSteps;
     step();
+    --heldSteps;
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-void RemoveOnSignal(const std::string &path)
+void RemoveOnSignal(int folder, const std::string &name)
 {
-    fileToRemove = nullptr;
-    fileToRemoveOnSignal = path;
-    if (!path.empty())
-        fileToRemove = fileToRemoveOnSignal.c_str();
+    PendingRemoval *pending = PlaceOfThisThread();
+    if (!pending)
+        return;
+    pending->folder = -1;
+    if (name.empty() || name.size() >= sizeof pending->name)
+        return;
+    name.copy(pending->name, name.size());
+    pending->name[name.size()] = '\0';
+    pending->folder = folder;
 }
 
 void EndAsInterrupted()

@@ -10,12 +10,14 @@
 #include <string_view>
 #else
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 #endif
 
 namespace platform {
@@ -26,7 +28,7 @@ namespace {
 std::string TemporaryName()
 {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    static std::minstd_rand random(std::random_device{}());
+    thread_local std::minstd_rand random(std::random_device{}());
     std::uniform_int_distribution<int> letter(0, int(sizeof letters) - 2);
     std::string name = ".bmp24to8-";
     for (int i = 0; i < 6; ++i)
@@ -38,6 +40,21 @@ std::string TemporaryName()
 
 #ifdef _WIN32
 
+namespace {
+
+std::wstring FullPath(const wchar_t *path)
+{
+    const DWORD size = GetFullPathNameW(path, 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = size > 0 ? GetFullPathNameW(path, size, full.data(), nullptr) : 0;
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
+} // namespace
+
 FileCalls &fileCalls()
 {
     static FileCalls calls = systemFileCalls();
@@ -48,13 +65,20 @@ const FileCalls &systemFileCalls()
 {
     static const FileCalls calls = {
         [](const wchar_t *path) {
-            return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            // Hidden while it is written; deletable while open, so that the
+            // console's handler can remove it on a second Ctrl+C.
+            return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         },
         [](HANDLE file, const void *bytes, DWORD count, DWORD *written) { return WriteFile(file, bytes, count, written, nullptr); },
+        [](HANDLE file, FILE_BASIC_INFO *info) { return SetFileInformationByHandle(file, FileBasicInfo, info, sizeof *info); },
         FlushFileBuffers,
         CloseHandle,
-        [](const wchar_t *from, const wchar_t *to) {
-            return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        [](const wchar_t *from, const wchar_t *to) { return MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH); },
+        [](const wchar_t *replaced, const wchar_t *replacement) {
+            // Full paths: some implementations take a bare name's folder to be none.
+            const std::wstring to = FullPath(replaced);
+            const std::wstring from = FullPath(replacement);
+            return ReplaceFileW(to.c_str(), from.c_str(), nullptr, 0, nullptr, nullptr);
         },
         DeleteFileW,
     };
@@ -62,6 +86,12 @@ const FileCalls &systemFileCalls()
 }
 
 namespace {
+
+std::error_code LastError()
+{
+    const DWORD error = GetLastError();
+    return {int(error != 0 ? error : ERROR_WRITE_FAULT), std::system_category()};
+}
 
 // Whether the last part of the path is one of the names Windows keeps for
 // devices, whatever its extension: writing "NUL.bmp" would write to no file.
@@ -80,62 +110,93 @@ bool IsDeviceName(const std::wstring &path)
     return name.size() == 4 && (name.starts_with(L"COM") || name.starts_with(L"LPT")) && name[3] >= L'0' && name[3] <= L'9';
 }
 
-bool WriteAll(HANDLE file, std::string_view bytes)
+std::error_code WriteAll(HANDLE file, std::string_view bytes)
 {
     while (!bytes.empty()) {
         const DWORD chunk = DWORD(std::min<size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
         if (!fileCalls().writeFile(file, bytes.data(), chunk, &written) || written == 0)
-            return false;
+            return LastError();
         bytes.remove_prefix(written);
     }
-    return true;
+    return {};
+}
+
+// The attributes the new file takes: the old file's, with its creation time,
+// or, for a file that did not exist, none but the ordinary one (the
+// temporary's hidden attribute goes).
+FILE_BASIC_INFO BasicInfoFor(const WIN32_FILE_ATTRIBUTE_DATA *old)
+{
+    FILE_BASIC_INFO info = {};
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+        | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+    info.FileAttributes = old ? old->dwFileAttributes & kSettable : 0;
+    if (info.FileAttributes == 0)
+        info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (old) {
+        info.CreationTime.LowPart = old->ftCreationTime.dwLowDateTime;
+        info.CreationTime.HighPart = LONG(old->ftCreationTime.dwHighDateTime);
+    }
+    return info;
 }
 
 } // namespace
 
-bool ReplaceFile(const std::string &utf8Path, const NextPart &nextPart)
+std::error_code ReplaceFile(const std::string &utf8Path, const NextBytes &nextPart)
 {
     const std::wstring path = Wide(utf8Path);
     if (path.empty() || path.starts_with(L"\\\\.\\") || IsDeviceName(path))
-        return false;
+        return NotRegularFile();
     // Folders and files that nobody may write are left alone.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES
-        && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)))
-        return false;
-    const size_t slash = utf8Path.find_last_of("/\\");
+    WIN32_FILE_ATTRIBUTE_DATA old;
+    const bool exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &old) != 0;
+    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::make_error_code(std::errc::is_a_directory);
+    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DEVICE))
+        return NotRegularFile();
+    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+        return {ERROR_ACCESS_DENIED, std::system_category()};
+    const size_t slash = utf8Path.find_last_of("/\\:");
     const std::string folder = slash == std::string::npos ? std::string() : utf8Path.substr(0, slash + 1);
 
     std::wstring temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
+    std::error_code error;
     WithSignalsHeld([&]() {
-        std::string name;
         for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-            name = folder + TemporaryName();
-            temporary = Wide(name);
+            temporary = Wide(folder + TemporaryName());
             file = fileCalls().createFile(temporary.c_str());
             if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
                 break;
         }
-        if (file != INVALID_HANDLE_VALUE)
-            RemoveOnSignal(name);
+        if (file == INVALID_HANDLE_VALUE)
+            error = LastError();
+        else
+            RemoveOnSignal(temporary);
     });
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return error;
 
-    bool written = true;
-    for (std::string_view part = nextPart(); written && !part.empty(); part = nextPart())
-        written = WriteAll(file, part);
-    written = written && fileCalls().flushFileBuffers(file);
-    written = fileCalls().closeHandle(file) && written;
+    for (std::string_view part = nextPart(); !error && !part.empty(); part = nextPart())
+        error = WriteAll(file, part);
+    FILE_BASIC_INFO info = BasicInfoFor(exists ? &old : nullptr);
+    if (!error && !fileCalls().setBasicInfo(file, &info))
+        error = LastError();
+    if (!error && !fileCalls().flushFileBuffers(file))
+        error = LastError();
+    if (!fileCalls().closeHandle(file) && !error)
+        error = LastError();
     WithSignalsHeld([&]() {
-        written = written && fileCalls().moveFile(temporary.c_str(), path.c_str());
-        if (!written)
+        // An existing file is replaced as the system replaces files, which
+        // keeps its security descriptor as well; a move only creates.
+        if (!error && !(exists ? fileCalls().replaceFile(path.c_str(), temporary.c_str())
+                               : fileCalls().moveFile(temporary.c_str(), path.c_str())))
+            error = LastError();
+        if (error)
             fileCalls().deleteFile(temporary.c_str());
-        RemoveOnSignal({});
+        RemoveOnSignal(std::wstring());
     });
-    return written;
+    return error;
 }
 
 #else
@@ -149,158 +210,273 @@ FileCalls &fileCalls()
 const FileCalls &systemFileCalls()
 {
     static const FileCalls calls = {
-        [](const char *path, int flags, mode_t mode) { return ::open(path, flags, mode); },
-        ::write, ::fsync, ::fchown, ::fchmod, ::close, ::rename, ::unlink,
+        [](int folder, const char *path, int flags, mode_t mode) { return ::openat(folder, path, flags, mode); },
+        ::write, ::fsync, ::fchown, ::fchmod, ::fsetxattr, ::fremovexattr, ::close, ::renameat, ::unlinkat,
     };
     return calls;
 }
 
 namespace {
 
-// Where the bytes go: the destination itself, or the file a link there points to.
-struct Target
+std::error_code LastError(int fallback = EIO)
 {
-    std::string path;
-    std::string folder;
-    bool exists = false;
-    struct stat status = {};
-};
-
-std::string FolderOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return {errno != 0 ? errno : fallback, std::system_category()};
 }
 
-bool FindTarget(const std::string &path, Target &target)
+// Where the bytes go: the file named `name` in `folder`; for a link, the file
+// it points to.
+struct Target
 {
-    target.path = path;
+    std::string folder;
+    std::string name;
+};
+
+std::error_code FindTarget(const std::string &path, Target &target)
+{
+    std::string written = path;
     struct stat entry;
     if (lstat(path.c_str(), &entry) != 0) {
         if (errno != ENOENT)
-            return false;
-        target.folder = FolderOf(path);
-        return true;
-    }
-    target.exists = true;
-    target.status = entry;
-    if (S_ISLNK(entry.st_mode)) {
+            return LastError();
+    } else if (S_ISLNK(entry.st_mode)) {
         // A dangling link would make us create a file wherever it points.
         char *resolved = realpath(path.c_str(), nullptr);
         if (!resolved)
-            return false;
-        target.path = resolved;
+            return LastError();
+        written = resolved;
         std::free(resolved);
-        if (stat(target.path.c_str(), &target.status) != 0)
-            return false;
     }
-    target.folder = FolderOf(target.path);
-    // Device nodes, pipes and folders are never replaced by a file. A file that
-    // nobody may write is left alone, even by the super-user, who could
-    // otherwise replace it.
-    return S_ISREG(target.status.st_mode) && (target.status.st_mode & 0222) != 0
-        && access(target.path.c_str(), W_OK) == 0;
+    const size_t slash = written.rfind('/');
+    target.folder = slash == std::string::npos ? "." : slash == 0 ? "/" : written.substr(0, slash);
+    target.name = slash == std::string::npos ? written : written.substr(slash + 1);
+    if (target.name.empty() || target.name == "." || target.name == "..")
+        return std::make_error_code(std::errc::is_a_directory);
+    return {};
 }
 
-// Creates a new, empty file under a name that is free, short and hidden.
-int CreateTemporary(const Target &target, std::string &temporary)
+// The destination's folder, opened once for every step. A folder that may be
+// written but not read is opened for its path only: it cannot be synced then,
+// which is not a failure, since there is nothing more the program could do.
+class OpenFolder
+{
+public:
+    std::error_code open(const std::string &path)
+    {
+        fd_ = fileCalls().openat(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+        canSync_ = fd_ >= 0;
+        if (fd_ < 0 && errno == EACCES)
+            fd_ = fileCalls().openat(AT_FDCWD, path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+        return fd_ >= 0 ? std::error_code() : LastError();
+    }
+    ~OpenFolder()
+    {
+        if (fd_ >= 0)
+            fileCalls().close(fd_);   // read-only: nothing is lost when it fails
+    }
+
+    int fd() const { return fd_; }
+    // Makes a rename in it durable. Some file systems cannot sync a folder.
+    std::error_code sync() const
+    {
+        if (!canSync_ || fileCalls().fsync(fd_) == 0 || errno == EINVAL || errno == ENOTSUP)
+            return {};
+        return LastError();
+    }
+
+private:
+    int fd_ = -1;
+    bool canSync_ = false;
+};
+
+// What stands under the name now; refuses anything but a regular file that
+// may be written. Device nodes, pipes and folders are never replaced by a
+// file, and a file that nobody may write is left alone, even by the
+// super-user, who could otherwise replace it.
+std::error_code CheckDestination(int folder, const std::string &name, bool &exists, struct stat &old)
+{
+    exists = fstatat(folder, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists)
+        return errno == ENOENT ? std::error_code() : LastError();
+    if (S_ISDIR(old.st_mode))
+        return std::make_error_code(std::errc::is_a_directory);
+    if (!S_ISREG(old.st_mode))
+        return NotRegularFile();
+    if ((old.st_mode & 0222) == 0)
+        return std::make_error_code(std::errc::permission_denied);
+    return faccessat(folder, name.c_str(), W_OK, 0) == 0 ? std::error_code() : LastError();
+}
+
+// Creates a new, empty file in the folder under a name that is free, short
+// and hidden.
+int CreateTemporary(int folder, bool replacing, std::string &name)
 {
     // A new file gets the usual permissions less the umask; a replacement gets
     // the old file's mode once its owner is set.
-    const mode_t mode = target.exists ? 0600 : 0666;
+    const mode_t mode = replacing ? 0600 : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target.folder + "/" + TemporaryName();
-        const int fd = fileCalls().open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        name = TemporaryName();
+        const int fd = fileCalls().openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
 }
 
-bool KeepOwnerAndMode(int fd, const struct stat &old)
+// The extended attributes of a file, by name.
+std::error_code ReadAttributes(const std::string &path, std::vector<std::pair<std::string, std::string>> &attributes)
 {
-    // An ordinary user may not give a file away; the file then stays ours,
-    // in the old file's group where the user belongs to it. Changing the
-    // owner clears the set-id bits, so the mode comes after it.
-    if (fileCalls().fchown(fd, old.st_uid, old.st_gid) != 0)
-        fileCalls().fchown(fd, uid_t(-1), old.st_gid);
-    return fileCalls().fchmod(fd, old.st_mode & 07777) == 0;
+    std::string names;
+    for (;;) {
+        const ssize_t size = llistxattr(path.c_str(), nullptr, 0);
+        if (size < 0)
+            return errno == ENOTSUP ? std::error_code() : LastError();
+        names.resize(size_t(size));
+        const ssize_t got = llistxattr(path.c_str(), names.data(), names.size());
+        if (got >= 0) {
+            names.resize(size_t(got));
+            break;
+        }
+        if (errno != ERANGE)
+            return LastError();
+    }
+    for (size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const std::string name = names.c_str() + at;
+        std::string value;
+        ssize_t got = -1;
+        for (errno = ERANGE; got < 0 && errno == ERANGE;) {
+            const ssize_t size = lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
+            if (size < 0)
+                break;
+            value.resize(size_t(size));
+            got = lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
+        }
+        if (got < 0)
+            return LastError();
+        value.resize(size_t(got));
+        attributes.emplace_back(name, std::move(value));
+    }
+    return {};
 }
 
-bool WriteAll(int fd, std::string_view bytes)
+constexpr const char kAccessList[] = "system.posix_acl_access";
+
+// Attributes the system sets and keeps by itself (security labels, file
+// capabilities) or that only it may set: a new file that cannot take them
+// has what the system gives it.
+bool KeptBySystem(const std::string &name)
+{
+    return name.starts_with("security.") || name.starts_with("trusted.");
+}
+
+// Gives the new file what the old one carried besides its bytes: its owner
+// and group, its extended attributes (the access list among them), and then
+// its mode, last, since changing the owner or the access list may clear the
+// set-id bits. A new file of a folder with a default access list starts with
+// that list: it is removed where the old file had none, so that a replaced
+// file is never open to more users than before.
+std::error_code KeepMetadata(int fd, const std::string &oldPath, const struct stat &old)
+{
+    // An ordinary user may not give a file away; the file then stays ours,
+    // in the old file's group where the user belongs to it.
+    if (fileCalls().fchown(fd, old.st_uid, old.st_gid) != 0)
+        fileCalls().fchown(fd, uid_t(-1), old.st_gid);
+    std::vector<std::pair<std::string, std::string>> attributes;
+    if (std::error_code error = ReadAttributes(oldPath, attributes))
+        return error;
+    bool accessList = false;
+    for (const auto &[name, value] : attributes) {
+        if (fileCalls().fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0 && !KeptBySystem(name))
+            return LastError();
+        accessList = accessList || name == kAccessList;
+    }
+    if (!accessList && fileCalls().fremovexattr(fd, kAccessList) != 0 && errno != ENODATA && errno != ENOTSUP)
+        return LastError();
+    return fileCalls().fchmod(fd, old.st_mode & 07777) == 0 ? std::error_code() : LastError();
+}
+
+std::error_code WriteAll(int fd, std::string_view bytes)
 {
     const char *at = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
+        errno = 0;
         const ssize_t written = fileCalls().write(fd, at, size_t(left));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            return false;
+            return LastError();
         at += written;
         left -= size_t(written);
     }
-    return true;
-}
-
-// Makes the rename durable. A folder that may be written but not read cannot
-// be opened for the sync, and some file systems cannot sync a folder at all;
-// neither is a failure, since there is nothing more the program could do.
-bool SyncFolder(const std::string &folder)
-{
-    const int fd = fileCalls().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd < 0)
-        return errno == EACCES;
-    const bool synced = fileCalls().fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
-    fileCalls().close(fd);
-    return synced;
+    return {};
 }
 
 } // namespace
 
-bool ReplaceFile(const std::string &path, const NextPart &nextPart)
+std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart)
 {
     Target target;
-    if (!FindTarget(path, target))
-        return false;
+    OpenFolder folder;
+    bool exists = false;
+    struct stat old = {};
+    if (std::error_code error = FindTarget(path, target))
+        return error;
+    if (std::error_code error = folder.open(target.folder))
+        return error;
+    if (std::error_code error = CheckDestination(folder.fd(), target.name, exists, old))
+        return error;
+
     // From its creation to its rename or removal, the temporary is the file
     // that an ending signal removes.
     std::string temporary;
     int fd = -1;
+    std::error_code error;
     WithSignalsHeld([&]() {
-        fd = CreateTemporary(target, temporary);
-        if (fd >= 0)
-            RemoveOnSignal(temporary);
+        fd = CreateTemporary(folder.fd(), exists, temporary);
+        if (fd < 0)
+            error = LastError();
+        else
+            RemoveOnSignal(folder.fd(), temporary);
     });
     if (fd < 0)
-        return false;
+        return error;
 
-    bool written = !target.exists || KeepOwnerAndMode(fd, target.status);
-    for (std::string_view part = written ? nextPart() : std::string_view(); !part.empty(); part = nextPart()) {
-        if (!WriteAll(fd, part)) {
-            written = false;
+    if (exists)
+        error = KeepMetadata(fd, target.folder + "/" + target.name, old);
+    for (std::string_view part = error ? std::string_view() : nextPart(); !part.empty(); part = nextPart()) {
+        if ((error = WriteAll(fd, part)))
             break;
-        }
     }
-    written = written && fileCalls().fsync(fd) == 0;
+    if (!error && fileCalls().fsync(fd) != 0)
+        error = LastError();
     // Some file systems report a failed write only when the file is closed.
-    written = fileCalls().close(fd) == 0 && written;
+    if (fileCalls().close(fd) != 0 && !error)
+        error = LastError();
     WithSignalsHeld([&]() {
-        written = written && fileCalls().rename(temporary.c_str(), target.path.c_str()) == 0;
-        if (!written)
-            fileCalls().unlink(temporary.c_str());
-        RemoveOnSignal({});
+        if (!error && fileCalls().renameat(folder.fd(), temporary.c_str(), folder.fd(), target.name.c_str()) != 0)
+            error = LastError();
+        if (error)
+            fileCalls().unlinkat(folder.fd(), temporary.c_str(), 0);
+        RemoveOnSignal(-1, {});
     });
-    if (!written)
-        return false;
-    return SyncFolder(target.folder);
+    return error ? error : folder.sync();
 }
 
 #endif
 
-bool ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts)
+std::error_code NotRegularFile()
+{
+    static const class : public std::error_category
+    {
+    public:
+        const char *name() const noexcept override { return "destination"; }
+        std::string message(int) const override { return "Not a regular file"; }
+    } category;
+    return {1, category};
+}
+
+
+std::error_code ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts)
 {
     auto next = parts.begin();
     return ReplaceFile(path, [&]() { return next == parts.end() ? std::string_view() : *next++; });

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -60,27 +61,37 @@ std::vector<std::string> Expanded(const std::wstring &pattern)
 
 std::atomic<bool> interruptRequested = false;
 std::atomic<bool> interruptStopsGently = false;
-// The temporary file being written, removed by the console's handler, which
-// runs on a thread of its own: the mutex makes creating or renaming the file
-// and setting it here one step for the handler.
-std::mutex fileToRemoveLock;
-std::wstring fileToRemove;
+// The temporary files being written, one per writing thread, removed by the
+// console's handler, which runs on a thread of its own: the mutex makes
+// creating or renaming a file and setting it here one step for the handler.
+std::mutex filesToRemoveLock;
+std::map<DWORD, std::wstring> filesToRemove;
+
+// The console's output code page as the program found it, given back as it ends.
+UINT foundOutputCodePage = 0;
+
+void RestoreCodePage()
+{
+    if (foundOutputCodePage != 0)
+        SetConsoleOutputCP(foundOutputCodePage);
+}
+
+} // namespace
 
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
     if (event == CTRL_C_EVENT && interruptStopsGently && !interruptRequested.exchange(true))
         return TRUE;
     {
-        std::lock_guard<std::mutex> held(fileToRemoveLock);
-        if (!fileToRemove.empty())
-            DeleteFileW(fileToRemove.c_str());
-        fileToRemove.clear();
+        std::lock_guard<std::mutex> held(filesToRemoveLock);
+        for (const auto &[thread, path] : filesToRemove)
+            DeleteFileW(path.c_str());
+        filesToRemove.clear();
     }
     std::fflush(nullptr);
+    RestoreCodePage();
     ExitProcess(130);
 }
-
-} // namespace
 
 std::wstring Wide(const std::string &utf8)
 {
@@ -114,23 +125,26 @@ std::uint32_t SystemVersionValue()
     return std::uint32_t(GetVersion());
 }
 
-std::vector<std::string> NativeArguments(int argc, char **argv)
+std::vector<Argument> NativeArguments(int argc, char **argv)
 {
     // The arguments in argv are in the ANSI code page, which cannot hold every
     // name; the wide command line can.
     int count = 0;
     wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!wide)
-        return std::vector<std::string>(argv, argv + argc);
-    std::vector<std::string> arguments;
+    std::vector<Argument> arguments;
+    if (!wide) {
+        for (int i = 0; i < argc; ++i)
+            arguments.push_back({argv[i]});
+        return arguments;
+    }
     for (int i = 0; i < count; ++i) {
         const std::wstring argument = wide[i];
         const bool wildcard = i > 0 && !argument.starts_with(L"-") && argument.find_first_of(L"*?") != std::wstring::npos;
         const std::vector<std::string> names = wildcard ? Expanded(argument) : std::vector<std::string>();
         if (names.empty())
-            arguments.push_back(Utf8(argument.c_str()));
-        else
-            arguments.insert(arguments.end(), names.begin(), names.end());
+            arguments.push_back({Utf8(argument.c_str())});
+        for (const std::string &name : names)
+            arguments.push_back({name, true});
     }
     LocalFree(wide);
     return arguments;
@@ -138,7 +152,11 @@ std::vector<std::string> NativeArguments(int argc, char **argv)
 
 void PrepareStandardStreams()
 {
-    SetConsoleOutputCP(CP_UTF8);
+    foundOutputCodePage = GetConsoleOutputCP();
+    if (foundOutputCodePage != 0 && foundOutputCodePage != CP_UTF8) {
+        SetConsoleOutputCP(CP_UTF8);
+        std::atexit(RestoreCodePage);
+    }
 }
 
 std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes)
@@ -181,19 +199,23 @@ bool InterruptRequested()
 
 void WithSignalsHeld(const std::function<void()> &step)
 {
-    std::lock_guard<std::mutex> held(fileToRemoveLock);
+    std::lock_guard<std::mutex> held(filesToRemoveLock);
     step();
 }
 
-void RemoveOnSignal(const std::string &path)
+void RemoveOnSignal(const std::wstring &path)
 {
     // Called inside WithSignalsHeld, which holds the lock.
-    fileToRemove = Wide(path);
+    if (path.empty())
+        filesToRemove.erase(GetCurrentThreadId());
+    else
+        filesToRemove[GetCurrentThreadId()] = path;
 }
 
 void EndAsInterrupted()
 {
     std::fflush(nullptr);
+    RestoreCodePage();
     std::_Exit(130);
 }
 

@@ -81,8 +81,8 @@ QByteArray NativePath(const QString &path)
 QStringList CommandLineArguments(int argc, char **argv)
 {
     QStringList arguments;
-    for (const std::string &argument : platform::NativeArguments(argc, argv))
-        arguments << PathFromNative(argument);
+    for (const platform::Argument &argument : platform::NativeArguments(argc, argv))
+        arguments << PathFromNative(argument.text);
     return arguments;
 }
 

@@ -68,7 +68,7 @@ private slots:
         QTest::newRow("missing --dest") << QStringList{QStringLiteral("src/good.bmp")} << QByteArray("--dest");
         QTest::newRow("no FILE") << QStringList{QStringLiteral("--dest"), QStringLiteral("out")} << QByteArray("FILE");
         QTest::newRow("DIR missing") << QStringList{QStringLiteral("--dest"), QStringLiteral("nowhere"), QStringLiteral("src/good.bmp")}
-                                     << QByteArray("'nowhere' is not a folder");
+                                     << QByteArray("'nowhere' does not exist.");
         QTest::newRow("DIR is a file") << QStringList{QStringLiteral("--dest"), QStringLiteral("afile"), QStringLiteral("src/good.bmp")}
                                        << QByteArray("'afile' is not a folder");
         QTest::newRow("bad placement") << QStringList{QStringLiteral("--placement"), QStringLiteral("left"), QStringLiteral("--dest"),
@@ -114,7 +114,7 @@ private slots:
         // The usage names the program, not the path it was started from, and
         // says that a destination (or --check) is required.
         QVERIFY2(help.out.startsWith("Usage: bmp24to8-cli [options] --dest DIR FILE...\n"), help.out.constData());
-        QVERIFY(help.out.contains("One of --dest, --output and\n--check is required."));
+        QVERIFY(help.out.contains("One of --dest, --output and --check is required."));
         for (const char *word : {"--no-four-bit", "--placement", "--dest", "FILE"})
             QVERIFY2(help.out.contains(word), word);
         // The manual page names every option that --help lists.
@@ -333,6 +333,15 @@ private slots:
         QCOMPARE(linked.err, QByteArray("Duplicate destination - dup/out/y.bmp\n"));
         QCOMPARE(linked.exitCode, 1);
         QCOMPARE(ReadFileBytes(path(QStringLiteral("dup/out/x.bmp"))).size(), 1078 + 8);   // the 2 x 2 picture
+        // A link to a file not written yet: the first FILE writes that file,
+        // the second would overwrite it through the link.
+        QVERIFY(QFile::link(QStringLiteral("w.bmp"), path(QStringLiteral("dup/out/z.bmp"))));
+        QVERIFY(QFile::copy(path(QStringLiteral("dup/a/x.bmp")), path(QStringLiteral("dup/a/w.bmp"))));
+        QVERIFY(QFile::copy(path(QStringLiteral("dup/b/y.bmp")), path(QStringLiteral("dup/b/z.bmp"))));
+        const Run dangling = run({"--no-four-bit", "--placement", "none", "--dest", "dup/out", "dup/a/w.bmp", "dup/b/z.bmp"});
+        QCOMPARE(dangling.err, QByteArray("Duplicate destination - dup/out/z.bmp\n"));
+        QCOMPARE(dangling.exitCode, 1);
+        QCOMPARE(ReadFileBytes(path(QStringLiteral("dup/out/w.bmp"))).size(), 1078 + 4);   // the first picture
 #endif
     }
 
@@ -368,7 +377,7 @@ private slots:
         QDir(dir_.path()).mkpath(QStringLiteral("out2/good.bmp"));   // a folder where the file would go
         const Run result = run({QStringLiteral("--dest"), QStringLiteral("out2"), QStringLiteral("src/good.bmp")});
         QCOMPARE(result.exitCode, 1);
-        QCOMPARE(result.err, QByteArray("Cannot write file - out2/good.bmp\n"));
+        QCOMPARE(result.err, QByteArray("Cannot write file - out2/good.bmp (Is a directory)\n"));
     }
 };
 

@@ -231,7 +231,8 @@ private slots:
         const QString destination = QDir(out_).filePath(QStringLiteral("locked.bmp"));
         QVERIFY(WriteFileBytes(destination, "keep me"));
         QVERIFY(QFile::setPermissions(destination, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        QCOMPARE(refuse(source, QStringLiteral("locked.bmp")), QStringList{QStringLiteral("Cannot write file - ") + destination});
+        QCOMPARE(refuse(source, QStringLiteral("locked.bmp")),
+                 QStringList{QStringLiteral("Cannot write file - %1 (Permission denied)").arg(destination)});
         QCOMPARE(ReadFileBytes(destination), QByteArray("keep me"));
         QFile::setPermissions(destination, QFile::ReadOwner | QFile::WriteOwner);
         QFile::remove(destination);

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,8 +64,11 @@ TerminalRun runOnTerminal(const QList<QByteArray> &argv, const QString &folder, 
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
     if (pid == 0) {
-        // Only what is safe between fork and exec.
+        // Only what is safe between fork and exec. A signal that dumps core
+        // leaves no core file in the test's folder.
         std::signal(SIGINT, setup.interruptIgnored ? SIG_IGN : SIG_DFL);
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
         if (chdir(where.constData()) == 0)
             execve(pointers[0], pointers.data(), environmentPointers.data());
         _exit(127);
@@ -164,6 +168,12 @@ private slots:
             QTest::addRow("%s while packing", name) << toSend << QByteArray("packing");
             QTest::addRow("%s while writing", name) << toSend << QByteArray("<fsync>");
         }
+        // Every other signal whose default is to end a program, while a file is written.
+        for (const auto &[name, signal] : {std::pair<const char *, int>{"QUIT", SIGQUIT}, {"PIPE", SIGPIPE}, {"ALRM", SIGALRM},
+                                           {"USR1", SIGUSR1}, {"USR2", SIGUSR2}, {"VTALRM", SIGVTALRM}, {"PROF", SIGPROF},
+                                           {"XCPU", SIGXCPU}, {"POLL", SIGPOLL}, {"PWR", SIGPWR}, {"STKFLT", SIGSTKFLT},
+                                           {"RTMIN", SIGRTMIN}, {"RTMAX", SIGRTMAX}})
+            QTest::addRow("%s while writing", name) << QList<int>{signal} << QByteArray("<fsync>");
     }
     // TERM, HUP and a second Ctrl+C end a batch at once, at any moment: the
     // temporary being written is removed, every destination is its old file or

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <grp.h>
@@ -60,10 +62,10 @@ struct Injection
 const platform::FileCalls &real = platform::systemFileCalls();
 
 const platform::FileCalls injectingCalls = {
-    [](const char *path, int flags, mode_t mode) {
+    [](int folder, const char *path, int flags, mode_t mode) {
         if (injection.fails(flags & O_DIRECTORY ? "open folder" : "open"))
             return -1;
-        const int fd = real.open(path, flags, mode);
+        const int fd = real.openat(folder, path, flags, mode);
         if (flags & O_DIRECTORY)
             injection.folderFd = fd;
         return fd;
@@ -78,14 +80,38 @@ const platform::FileCalls injectingCalls = {
     [](int fd) { return injection.fails(fd == injection.folderFd ? "fsync folder" : "fsync") ? -1 : real.fsync(fd); },
     [](int fd, uid_t owner, gid_t group) { return injection.fails("fchown") ? -1 : real.fchown(fd, owner, group); },
     [](int fd, mode_t mode) { return injection.fails("fchmod") ? -1 : real.fchmod(fd, mode); },
+    [](int fd, const char *name, const void *value, size_t size, int flags) {
+        return injection.fails("fsetxattr") ? -1 : real.fsetxattr(fd, name, value, size, flags);
+    },
+    [](int fd, const char *name) { return injection.fails("fremovexattr") ? -1 : real.fremovexattr(fd, name); },
     [](int fd) {
         const bool folder = fd == injection.folderFd;
         const int result = real.close(fd);   // a descriptor is released even when close fails
         return injection.fails(folder ? "close folder" : "close") ? -1 : result;
     },
-    [](const char *from, const char *to) { return injection.fails("rename") ? -1 : real.rename(from, to); },
-    real.unlink,
+    [](int fromFolder, const char *from, int toFolder, const char *to) {
+        return injection.fails("rename") ? -1 : real.renameat(fromFolder, from, toFolder, to);
+    },
+    real.unlinkat,
 };
+
+// Runs a tool of the file system's (setfacl, getfattr...); its output.
+QByteArray tool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return "<" + program.toUtf8() + " failed: " + process.readAllStandardError() + ">";
+    return process.readAllStandardOutput();
+}
+
+// What a file carries besides its bytes, as the system's tools show it.
+QByteArray accessListAndAttributes(const QString &path)
+{
+    return tool(QStringLiteral("getfacl"), {QStringLiteral("-p"), QStringLiteral("-n"), path})
+        + tool(QStringLiteral("getfattr"), {QStringLiteral("--absolute-names"), QStringLiteral("-d"), QStringLiteral("-m"),
+                                            QStringLiteral("-"), QStringLiteral("-e"), QStringLiteral("hex"), path});
+}
 
 // Whose file a replaced file is.
 enum Owner { Own, OwnOtherGroup, Another };
@@ -149,11 +175,19 @@ private slots:
         const QByteArray old = "the old file";
         const QString line = QStringLiteral("Cannot write file - ") + destination();
 
+        // The old file carries an access list (100 x 100) or a user attribute
+        // and none (400 x 400), which the new one takes on the way.
+        const QStringList metadata = side == 100 ? QStringList{QStringLiteral("setfacl"), QStringLiteral("-m"), QStringLiteral("u:12345:r")}
+                                                 : QStringList{QStringLiteral("setfattr"), QStringLiteral("-n"), QStringLiteral("user.origin"),
+                                                               QStringLiteral("-v"), QStringLiteral("scanner")};
         int points = 0;
         for (int failAt = 1;; ++failAt) {
             clearOutput();
-            if (existing)
+            if (existing) {
                 QVERIFY(WriteFileBytes(destination(), old));
+                const QByteArray set = tool(metadata.first(), metadata.mid(1) << destination());
+                QVERIFY2(set.isEmpty(), set.constData());
+            }
             injection = {.failAt = failAt, .error = error, .made = {}};
             platform::fileCalls() = injectingCalls;
             FakeHost host;
@@ -190,9 +224,12 @@ private slots:
                 QVERIFY2(outcome == ConvertOutcome::Written && host.errors.isEmpty(), where);
                 QVERIFY2(now == expected, where);
             } else {
-                QVERIFY2(outcome == ConvertOutcome::Failed && host.errors == QStringList{line}, where);
+                // The line gives the system's reason.
+                const QString reason = QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(strerror(error)));
+                QVERIFY2(outcome == ConvertOutcome::Failed && host.errors == QStringList{line + reason},
+                         qPrintable(where + QStringLiteral(": ") + host.errors.join(QLatin1Char('|'))));
                 // Only the folder sync comes after the new file took the name.
-                QVERIFY2(now == (call.endsWith("folder") ? expected : existing ? old : QByteArray()), where);
+                QVERIFY2(now == (call == "fsync folder" ? expected : existing ? old : QByteArray()), where);
             }
         }
         QVERIFY2(points >= (error ? 8 : 2), qPrintable(QStringLiteral("only %1 failure points").arg(points)));
@@ -222,7 +259,7 @@ private slots:
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), 1);
-        QCOMPARE(QString::fromLocal8Bit(cli.readAllStandardError()), QStringLiteral("Cannot write file - %1\n").arg(written));
+        QCOMPARE(QString::fromLocal8Bit(cli.readAllStandardError()), QStringLiteral("Cannot write file - %1 (File too large)\n").arg(written));
         QCOMPARE(ReadFileBytes(written), QByteArray("old"));
         QCOMPARE(entriesOf(out_), QStringList{QStringLiteral("in.bmp")});
     }
@@ -254,28 +291,28 @@ cat "$1/out.bmp")");
         const QByteArray complaint = shell.readAllStandardError();
         if (!report.startsWith("exit "))
             QSKIP(qPrintable(QStringLiteral("no small file system could be mounted here: ") + QString::fromLocal8Bit(complaint)));
-        QCOMPARE(QString::fromLocal8Bit(complaint), QStringLiteral("Cannot write file - %1/out.bmp\n").arg(small));
+        QCOMPARE(QString::fromLocal8Bit(complaint), QStringLiteral("Cannot write file - %1/out.bmp (No space left on device)\n").arg(small));
         QCOMPARE(report, QByteArray("exit 1\nfiller\nout.bmp\nold"));
     }
 
     void whatStandsAtTheDestination_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("converted");
-        QTest::newRow("pipe") << "pipe" << false;
-        QTest::newRow("link to a pipe") << "link to pipe" << false;
-        QTest::newRow("device node") << "device" << false;
-        QTest::newRow("link to a device") << "link to device" << false;
-        QTest::newRow("dangling link") << "dangling link" << false;
-        QTest::newRow("folder") << "folder" << false;
-        QTest::newRow("link to a regular file") << "link to file" << true;
+        QTest::addColumn<QString>("reason");   // empty when converted
+        QTest::newRow("pipe") << "pipe" << "Not a regular file";
+        QTest::newRow("link to a pipe") << "link to pipe" << "Not a regular file";
+        QTest::newRow("device node") << "device" << "Not a regular file";
+        QTest::newRow("link to a device") << "link to device" << "Not a regular file";
+        QTest::newRow("dangling link") << "dangling link" << "No such file or directory";
+        QTest::newRow("folder") << "folder" << "Is a directory";
+        QTest::newRow("link to a regular file") << "link to file" << "";
     }
     // Anything but a regular file, or a link to one, is refused and left as it
     // was; a link to a regular file replaces that file and stays a link.
     void whatStandsAtTheDestination()
     {
         QFETCH(QString, kind);
-        QFETCH(bool, converted);
+        QFETCH(QString, reason);
         const QByteArray dest = QFile::encodeName(destination());
         const QByteArray aside = QFile::encodeName(dir_.filePath(QStringLiteral("aside")));
         QFile::remove(dir_.filePath(QStringLiteral("aside")));
@@ -310,12 +347,12 @@ cat "$1/out.bmp")");
         QCOMPARE(entriesOf(out_), QStringList{QStringLiteral("out.bmp")});
         // A dangling link's target is not created.
         QCOMPARE(QFileInfo(QFile::decodeName(aside)).exists(), asideBefore);
-        if (converted) {
+        if (reason.isEmpty()) {
             QCOMPARE(outcome, ConvertOutcome::Written);
             QCOMPARE(ReadFileBytes(QFile::decodeName(aside)).size(), 11078);
         } else {
             QCOMPARE(outcome, ConvertOutcome::Failed);
-            QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - ") + destination()});
+            QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - %1 (%2)").arg(destination(), reason)});
         }
         QFile::remove(QFile::decodeName(aside));
     }
@@ -360,6 +397,80 @@ cat "$1/out.bmp")");
         QCOMPARE(status.st_uid, owner);
         QCOMPARE(status.st_gid, group);
         QCOMPARE(status.st_size, 11078);
+    }
+
+    // A destination whose path is a few bytes short of the system's limit is
+    // written, new or replaced, as cp and install write it: the temporary's
+    // name is short and every step works inside the folder.
+    void pathNearTheLengthLimit()
+    {
+        constexpr int kLength = PATH_MAX - 10;
+        QString folder = dir_.filePath(QStringLiteral("deep"));
+        const QString name = QStringLiteral("/x.bmp");
+        while (folder.size() + name.size() < kLength)
+            folder += QLatin1Char('/') + QString(std::min<qsizetype>(200, kLength - folder.size() - name.size() - 1), QLatin1Char('d'));
+        QVERIFY(QDir().mkpath(folder));
+        const QString dest = folder + name;
+        QCOMPARE(dest.size(), kLength);
+        QVERIFY(WriteFileBytes(source_, sourceOfSide(100)));
+        for (const char *round : {"new", "replacing"}) {
+            FakeHost host;
+            QVERIFY2(ConvertFile(source_, dest, host) == ConvertOutcome::Written, qPrintable(round + host.errors.join(QString())));
+            QCOMPARE(ReadFileBytes(dest).size(), 11078);
+        }
+        QCOMPARE(entriesOf(folder), QStringList{QStringLiteral("x.bmp")});
+        QVERIFY(QDir(dir_.filePath(QStringLiteral("deep"))).removeRecursively());
+    }
+
+    void replacedFileKeepsAccessListAndAttributes_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("folderDefault");   // setfacl -d arguments for the folder
+        QTest::addColumn<QList<QStringList>>("commands"); // run on the old file, its path appended
+        const QStringList accessList{QStringLiteral("setfacl"), QStringLiteral("-m"), QStringLiteral("u:12345:r,g:12346:rw,m::rw")};
+        const QStringList attribute{QStringLiteral("setfattr"), QStringLiteral("-n"), QStringLiteral("user.origin"),
+                                    QStringLiteral("-v"), QStringLiteral("scanner 7")};
+        const QStringList none;
+        QTest::newRow("named user, named group and mask") << 0600 << none << QList<QStringList>{accessList};
+        QTest::newRow("a user attribute") << 0644 << none << QList<QStringList>{attribute};
+        QTest::newRow("both, set-group-id") << 02660 << none << QList<QStringList>{accessList, attribute};
+        // A new file would inherit the folder's default list, which the old
+        // file did not have: that would open the picture to one more user.
+        QTest::newRow("no list, in a folder with a default one")
+            << 0600 << QStringList{QStringLiteral("-d"), QStringLiteral("-m"), QStringLiteral("u:12345:rw")}
+            << QList<QStringList>{{QStringLiteral("setfacl"), QStringLiteral("-b")}};
+    }
+    // What a file carries besides its bytes survives its replacement, byte
+    // for byte as the system's tools show it, for the super-user and for an
+    // ordinary user alike.
+    void replacedFileKeepsAccessListAndAttributes()
+    {
+        QFETCH(int, mode);
+        QFETCH(QStringList, folderDefault);
+        QFETCH(QList<QStringList>, commands);
+        const QString folder = dir_.filePath(QStringLiteral("metadata"));
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        if (!folderDefault.isEmpty())
+            QCOMPARE(tool(QStringLiteral("setfacl"), folderDefault << folder), QByteArray());
+        const QString dest = QDir(folder).filePath(QStringLiteral("out.bmp"));
+        QVERIFY(WriteFileBytes(dest, "old"));
+        QCOMPARE(chmod(QFile::encodeName(dest).constData(), mode_t(mode)), 0);
+        for (const QStringList &command : commands)
+            QCOMPARE(tool(command.first(), command.mid(1) << dest), QByteArray());
+        const QByteArray before = accessListAndAttributes(dest);
+        QVERIFY2(!before.contains("failed"), before.constData());
+        struct stat old;   // an access list's mask is the mode's group part
+        QCOMPARE(stat(QFile::encodeName(dest).constData(), &old), 0);
+
+        QVERIFY(WriteFileBytes(source_, sourceOfSide(100)));
+        FakeHost host;
+        QCOMPARE(ConvertFile(source_, dest, host), ConvertOutcome::Written);
+        QCOMPARE(ReadFileBytes(dest).size(), 11078);
+        QCOMPARE(accessListAndAttributes(dest), before);
+        struct stat status;
+        QCOMPARE(stat(QFile::encodeName(dest).constData(), &status), 0);
+        QCOMPARE(status.st_mode, old.st_mode);
     }
 
 private:

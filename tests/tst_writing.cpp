@@ -277,14 +277,16 @@ private slots:
     void unwritableDestinations_data()
     {
         QTest::addColumn<QString>("relativePath");
-        QTest::newRow("missing folder") << QStringLiteral("no/such/folder/out.bmp");
-        QTest::newRow("destination is a folder") << QStringLiteral("afolder");
-        QTest::newRow("parent is a file") << QStringLiteral("afile/out.bmp");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing folder") << QStringLiteral("no/such/folder/out.bmp") << "No such file or directory";
+        QTest::newRow("destination is a folder") << QStringLiteral("afolder") << "Is a directory";
+        QTest::newRow("parent is a file") << QStringLiteral("afile/out.bmp") << "Not a directory";
     }
     // Nothing is created or changed, and no temporary file is left behind.
     void unwritableDestinations()
     {
         QFETCH(QString, relativePath);
+        QFETCH(QString, reason);
         QTemporaryDir work;
         QDir(work.path()).mkdir(QStringLiteral("afolder"));
         QVERIFY(WriteFileBytes(work.filePath(QStringLiteral("afile")), "keep"));
@@ -294,7 +296,7 @@ private slots:
         const QString destination = work.filePath(relativePath);
         FakeHost host;
         QCOMPARE(ConvertFile(files_.source, destination, host), ConvertOutcome::Failed);
-        QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - ") + destination});
+        QCOMPARE(host.errors, QStringList{QStringLiteral("Cannot write file - %1 (%2)").arg(destination, reason)});
         QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
         QCOMPARE(QDir(work.filePath(QStringLiteral("afolder"))).isEmpty(), true);
         QCOMPARE(ReadFileBytes(work.filePath(QStringLiteral("afile"))), QByteArray("keep"));

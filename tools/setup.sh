@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     fonts-liberation2 fonts-dejavu-core
-    xvfb xauth x11-apps x11-utils xcompmgr imagemagick openbox xdotool
+    xvfb xauth x11-apps x11-utils xcompmgr imagemagick openbox xdotool acl attr unzip
     g++-mingw-w64-x86-64-posix wine64
     clang libclang-rt-14-dev
     appstream desktop-file-utils dpkg-dev lintian

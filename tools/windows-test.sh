@@ -74,17 +74,19 @@ check "names beyond ASCII: outputs" cmp -s "out/žluťoučký kůň.bmp" expecte
 check "names beyond ASCII: CJK output" cmp -s "out/图片 1.bmp" expected.bmp
 check "names beyond ASCII: the refusal line '$(text err)'" [ "$(text err)" = "Cannot open file - names/chybí ž.bmp" ]
 win --dest out 'names\*.bmp' 2>err; status=$?
-check "a wildcard with a backslash: status $status, $(ls out | wc -l) outputs" [ "$status" = 0 ] && [ "$(ls out | wc -l)" = 3 ]
+check "a wildcard with a backslash: status $status" [ "$status" = 0 ]
+check "a wildcard with a backslash: $(ls out | wc -l) outputs" [ "$(ls out | wc -l)" = 3 ]
 
 cp expected.bmp out/readonly.bmp && chmod 444 out/readonly.bmp && cp names/picture.bmp readonly.bmp
 mkdir out/folder.bmp && cp names/picture.bmp folder.bmp
-for row in "readonly.bmp|--dest out readonly.bmp|Cannot write file - out/readonly.bmp" \
-           "folder.bmp|--dest out folder.bmp|Cannot write file - out/folder.bmp" \
-           "NUL|-o NUL names/picture.bmp|Cannot write file - NUL" \
-           "COM1.bmp|-o COM1.bmp names/picture.bmp|Cannot write file - COM1.bmp"; do
+for row in "readonly.bmp|--dest out readonly.bmp|Cannot write file - out/readonly.bmp (Access denied)" \
+           "folder.bmp|--dest out folder.bmp|Cannot write file - out/folder.bmp (Is a directory)" \
+           "NUL|-o NUL names/picture.bmp|Cannot write file - NUL (Not a regular file)" \
+           "COM1.bmp|-o COM1.bmp names/picture.bmp|Cannot write file - COM1.bmp (Not a regular file)"; do
     IFS='|' read -r what arguments line <<<"$row"
     win $arguments 2>err; status=$?
-    check "$what as destination: status $status, '$(text err)'" [ "$status" = 1 ] && [ "$(text err)" = "$line" ]
+    check "$what as destination: status $status" [ "$status" = 1 ]
+    check "$what as destination: '$(text err)'" [ "$(text err)" = "$line" ]
 done
 check "the read-only destination changed" cmp -s out/readonly.bmp expected.bmp
 check "a temporary file is left" [ -z "$(ls -A out | grep '^\.bmp24to8-')" ]
@@ -96,6 +98,44 @@ check "--check" [ "$(win --check --no-four-bit names/picture.bmp | tr -d '\r')" 
 
 mkdir faults && (cd faults && "$wine" "$build/windows-write-faults.exe" >../faults.out); status=$?
 check "the writer with failing Win32 calls: $(grep -v passed faults.out)" [ "$status" = 0 ]
+# The console's handler on a second Ctrl+C, called while a file is written.
+(cd faults && printf old >written.bmp && "$wine" "$build/windows-write-faults.exe" interrupt >../interrupt.out); status=$?
+check "a second Ctrl+C while writing: status $status, $(cat interrupt.out)" [ "$status" = 130 ]
+check "a second Ctrl+C while writing: the destination changed" [ "$(cat faults/written.bmp)" = old ]
+check "a second Ctrl+C while writing: a temporary file is left" [ -z "$(ls -A faults | grep '^\.bmp24to8-')" ]
+
+# Names the Windows file systems take for one: any letter case of all of
+# Unicode; a drive's letter before a name; a name that a wildcard gave,
+# however much it looks like an option.
+mkdir d1 d2 o
+cp names/picture.bmp d1/Č.bmp && convert -size 3x3 xc:'#102030' -type TrueColor BMP3:d2/č.bmp
+win --dest o 'd1\Č.bmp' 'd2\č.bmp' 2>err; status=$?
+check "Č and č: status $status" [ "$status" = 1 ]
+check "Č and č: '$(text err)'" [ "$(text err)" = "Duplicate destination - o/č.bmp" ]
+check "Č and č: the first picture is kept" cmp -s o/Č.bmp expected.bmp
+mkdir drive && cp names/picture.bmp a.bmp
+win --dest drive Z:a.bmp 2>err; status=$?
+check "Z:a.bmp: status $status, $(text err)" [ "$status" = 0 ]
+check "Z:a.bmp: written as $(ls drive)" cmp -s drive/a.bmp expected.bmp
+mkdir wild wildout && cp names/picture.bmp wild/-o.bmp && cp names/picture.bmp wild/b.bmp
+(cd wild && win --dest ../wildout '*.bmp' 2>../err); status=$?
+check "a wildcard's -o.bmp: status $status, $(text err)" [ "$status" = 0 ]
+check "a wildcard's -o.bmp: converted as a file, outputs $(ls -A wildout | tr '\n' ' ')" [ "$(ls -A wildout | tr '\n' ' ')" = "-o.bmp b.bmp " ]
+
+# What a Windows user gets: text files with CR LF, help that fits a console
+# and speaks of Windows, the manifest and a version.
+zip="$(ls "$build"/bmp24to8-cli-*-win64.zip)"
+for file in README.txt LICENSE.txt; do
+    check "$file has lines without CR" [ "$(unzip -p "$zip" "$file" | grep -cv $'\r$')" = 0 ]
+done
+win --help >help.txt
+check "--help: lines over 79 columns: $(text help.txt | awk 'length > 79' | head -1)" [ -z "$(text help.txt | awk 'length > 79')" ]
+check "--help speaks of Unix" [ -z "$(grep -E 'TERM|/dev/stdin|HUP' help.txt)" ]
+for setting in '<longPathAware[^>]*>true<' '<activeCodePage[^>]*>UTF-8<'; do
+    check "the manifest's $setting" grep -q -a "$setting" "$exe"
+done
+version="$("$linux" --version | cut -d' ' -f2)"
+check "the version resource holds $version" bash -c 'strings -el "$1" | grep -qx "$2"' bash "$exe" "$version"
 
 echo "windows: $passed passed, $failed failed"
 [ "$failed" = 0 ]
