@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
         const QByteArray path = qtfiles::NativePath(paths.first());
         std::fprintf(stderr, "bmp24to8: %s: no such file or folder; starting in the current folder\n", path.constData());
         // A file manager shows no standard error: the window says it too.
-        static_cast<ConversionHost &>(window).AppendError(FailureLine({Failure::CannotOpen}, path.toStdString(), {}));
+        Reported({Failure::CannotOpen}, paths.first(), QString(), window);
     }
     return app.exec();
 }

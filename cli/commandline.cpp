@@ -169,10 +169,11 @@ public:
             status_.show(number_, count_, name_, step);
     }
 
-    void AppendError(const std::string &message) override
+    // A FILE's failure line, under the status line's place.
+    void report(const Problem &problem, const std::string &source, const std::string &destination)
     {
         status_.clear();
-        PrintLine(stderr, message);
+        PrintLine(stderr, FailureLine(problem, source, destination));
     }
 
     void finish() { status_.clear(); }
@@ -376,11 +377,9 @@ std::string PathInFolder(std::string folder, const std::string &name)
     return folder == "/" ? folder + name : folder + "/" + name;
 }
 
-// Reads a FILE that can only be read from start to end (standard input, a
-// pipe, a terminal) and prepares its picture.
 // Prepares one FILE's picture: standard input, pipes and terminals are read
 // whole, anything else is opened as a file.
-ConvertOutcome Prepare(const std::string &source, Picture &picture, CommandLineHost &host)
+Problem Prepare(const std::string &source, Picture &picture, CommandLineHost &host)
 {
     std::string bytes;
     const std::optional<platform::StreamRead> read =
@@ -389,49 +388,51 @@ ConvertOutcome Prepare(const std::string &source, Picture &picture, CommandLineH
         return PrepareFile(source, picture, host);
     switch (*read) {
     case platform::StreamRead::Complete:
-        return PrepareBytes(bytes, source, picture, host);
+        return PrepareBytes(bytes, picture, host);
     case platform::StreamRead::Interrupted:
-        return Report({Failure::Aborted}, source, {}, host);
+        return {Failure::Aborted};
     case platform::StreamRead::Failed:
         break;
     }
-    return Report({Failure::CannotOpen}, source, {}, host);
+    return {Failure::CannotOpen};
 }
 
-// Converts, writes or checks one FILE; false when it was not converted.
-bool RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
+// Converts, writes or checks one FILE.
+Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
 {
     Picture picture;
-    if (Prepare(job.source, picture, host) != ConvertOutcome::Prepared)
-        return false;
+    if (Problem problem = Prepare(job.source, picture, host))
+        return problem;
 
     if (checkOnly) {
         host.finish();
         const std::string colours = picture.colourCount == 1 ? " colour, " : " colours, ";
         PrintOut(job.source + ": " + std::to_string(picture.colourCount) + colours + (picture.fourBitMode ? "4" : "8") + "-bit");
-        return standardOutputError == 0;
+        return {};
     }
     host.showStep("writing");
     if (job.destination == kStandardStream) {
+        // The parts go out as they are made: no copy of the whole output.
         host.finish();
-        if (platform::WriteStandardOutput(EncodedPicture(picture)))
-            return true;
-        host.AppendError(FailureLine({Failure::CannotWrite}, job.source, job.destination));
-        return false;
+        return WritePicture(picture, [](const NextPart &nextPart) { return platform::WriteStandardOutput(nextPart); });
     }
-    return WritePictureFile(picture, job.source, job.destination, host) == ConvertOutcome::Written;
+    return WritePictureFile(picture, job.destination);
 }
 
-// Standard input and output are held whole in memory; when they do not fit,
-// that FILE is refused like a picture too large to index, and the run goes on.
+// Standard input is held whole in memory; when it does not fit, that FILE is
+// refused like a picture too large to index, and the run goes on. False when
+// the FILE was not converted.
 bool RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
 {
+    Problem problem;
     try {
-        return RunJob(job, checkOnly, host);
+        problem = RunJob(job, checkOnly, host);
     } catch (const std::bad_alloc &) {
-        host.AppendError(FailureLine({Failure::NotEnoughMemory}, job.source, job.destination));
-        return false;
+        problem = {Failure::NotEnoughMemory};
     }
+    if (problem && problem.failure != Failure::Interrupted)
+        host.report(problem, job.source, job.destination);
+    return !problem && standardOutputError == 0;
 }
 
 // What the options ask for.

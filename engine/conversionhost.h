@@ -53,8 +53,4 @@ public:
     virtual bool yield() = 0;
     // The user's stop request. It can only change during yield().
     virtual bool abortRequested() const = 0;
-
-    // Adds one entry to the error list: a UTF-8 line that names the file as
-    // the host named it.
-    virtual void AppendError(const std::string &message) = 0;
 };

@@ -38,50 +38,35 @@ Problem Rearrange(Picture &picture, ConversionHost &host)
 
 } // namespace
 
-ConvertOutcome Report(const Problem &problem, const std::string &sourceName, const std::string &destinationName,
-                      ConversionHost &host)
+Problem PrepareSource(ByteSource &source, Picture &picture, ConversionHost &host)
 {
-    if (problem.failure == Failure::Interrupted)
-        return ConvertOutcome::Interrupted;
-    host.AppendError(FailureLine(problem, sourceName, destinationName));
-    return ConvertOutcome::Failed;
-}
-
-ConvertOutcome PrepareSource(ByteSource &source, std::string sourceName, Picture &picture, ConversionHost &host)
-{
-    Problem problem;
     try {
-        problem = ReadAndIndex(source, picture, host);
-        if (!problem)
-            problem = Rearrange(picture, host);
+        if (Problem problem = ReadAndIndex(source, picture, host))
+            return problem;
+        return Rearrange(picture, host);
     } catch (const std::bad_alloc &) {
-        // The picture's memory is released as the exception leaves the steps,
-        // before the failure is reported.
-        problem = {Failure::NotEnoughMemory};
+        // The picture's memory is released as the exception leaves the steps.
+        return {Failure::NotEnoughMemory};
     }
-    return problem ? Report(problem, sourceName, {}, host) : ConvertOutcome::Prepared;
 }
 
-ConvertOutcome PrepareBytes(std::string_view source, std::string sourceName, Picture &picture,
-                            ConversionHost &host)
+Problem PrepareBytes(std::string_view source, Picture &picture, ConversionHost &host)
 {
     MemorySource memory(source);
-    return PrepareSource(memory, std::move(sourceName), picture, host);
+    return PrepareSource(memory, picture, host);
 }
 
-ConvertOutcome WritePicture(const Picture &picture, std::string sourceName, std::string destinationName,
-                            const PartWriter &write, ConversionHost &host)
+Problem WritePicture(const Picture &picture, const PartWriter &write)
 {
-    Problem problem;
     try {
         // Everything the writing needs is allocated before anything is written.
         OutputParts parts(picture);
         if (const std::error_code error = write([&parts] { return parts.next(); }))
-            problem = {Failure::CannotWrite, 0, 0, ReasonOf(error)};
+            return {Failure::CannotWrite, 0, 0, ReasonOf(error)};
+        return {};
     } catch (const std::bad_alloc &) {
-        problem = {Failure::NotEnoughMemory};
+        return {Failure::NotEnoughMemory};
     }
-    return problem ? Report(problem, sourceName, destinationName, host) : ConvertOutcome::Written;
 }
 
 std::string EncodedPicture(const Picture &picture)
@@ -93,12 +78,11 @@ std::string EncodedPicture(const Picture &picture)
     return output;
 }
 
-ConvertOutcome ConvertBytes(std::string_view source, std::string &output, ConversionHost &host)
+Problem ConvertBytes(std::string_view source, std::string &output, ConversionHost &host)
 {
     Picture picture;
-    const ConvertOutcome prepared = PrepareBytes(source, "<memory>", picture, host);
-    if (prepared != ConvertOutcome::Prepared)
-        return prepared;
+    if (Problem problem = PrepareBytes(source, picture, host))
+        return problem;
     output = EncodedPicture(picture);
-    return ConvertOutcome::Written;
+    return {};
 }

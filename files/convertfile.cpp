@@ -1,34 +1,30 @@
 #include "convertfile.h"
 
-#include "failure.h"
 #include "picture.h"
 #include "replacefile.h"
 #include "sourcefile.h"
 
-#include <utility>
-
-ConvertOutcome PrepareFile(std::string sourcePath, Picture &picture, ConversionHost &host)
+Problem PrepareFile(const std::string &sourcePath, Picture &picture, ConversionHost &host)
 {
     // Only regular files: a folder cannot be read, and reading a pipe or a
     // device could block for ever.
     const std::unique_ptr<ByteSource> file = platform::OpenSourceFile(sourcePath);
     if (!file)
-        return Report({Failure::CannotOpen}, sourcePath, {}, host);
-    return PrepareSource(*file, std::move(sourcePath), picture, host);
+        return {Failure::CannotOpen};
+    return PrepareSource(*file, picture, host);
 }
 
-ConvertOutcome WritePictureFile(const Picture &picture, std::string sourceName, std::string destinationPath,
-                                ConversionHost &host)
+Problem WritePictureFile(const Picture &picture, const std::string &destinationPath)
 {
-    const auto replace = [&destinationPath](const NextPart &nextPart) { return platform::ReplaceFile(destinationPath, nextPart); };
-    return WritePicture(picture, std::move(sourceName), destinationPath, replace, host);
+    return WritePicture(picture, [&destinationPath](const NextPart &nextPart) {
+        return platform::ReplaceFile(destinationPath, nextPart);
+    });
 }
 
-ConvertOutcome ConvertFile(std::string sourcePath, std::string destinationPath, ConversionHost &host)
+Problem ConvertFile(const std::string &sourcePath, const std::string &destinationPath, ConversionHost &host)
 {
     Picture picture;
-    const ConvertOutcome prepared = PrepareFile(sourcePath, picture, host);
-    return prepared == ConvertOutcome::Prepared
-        ? WritePictureFile(picture, std::move(sourcePath), std::move(destinationPath), host)
-        : prepared;
+    if (Problem problem = PrepareFile(sourcePath, picture, host))
+        return problem;
+    return WritePictureFile(picture, destinationPath);
 }

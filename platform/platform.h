@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace platform {
@@ -50,8 +51,9 @@ enum class StreamRead { Complete, Failed, Interrupted };
 // is opened as a file. The path is opened once, so a pipe's writer sees one
 // reader. A Ctrl+C ends the read at once: a stream may never end.
 std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes);
-// All of `bytes` to standard output, unchanged; false when writing failed.
-bool WriteStandardOutput(std::string_view bytes);
+// The parts, one after the other, to standard output, unchanged, until an
+// empty one; the reason when writing failed.
+std::error_code WriteStandardOutput(const std::function<std::string_view()> &nextPart);
 
 // A write past the process's file-size limit then fails like a write to a full
 // disk, and is reported and cleaned up as one, instead of ending the program.

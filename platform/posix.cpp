@@ -139,9 +139,23 @@ std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes
     return result;
 }
 
-bool WriteStandardOutput(std::string_view bytes)
+std::error_code WriteStandardOutput(const std::function<std::string_view()> &nextPart)
 {
-    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+    // Whatever the stream's buffer holds goes first; the parts then go
+    // straight to the descriptor, without a copy.
+    if (std::fflush(stdout) != 0)
+        return {errno, std::system_category()};
+    for (std::string_view part = nextPart(); !part.empty(); part = nextPart()) {
+        while (!part.empty()) {
+            const ssize_t written = ::write(STDOUT_FILENO, part.data(), part.size());
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return {written < 0 ? errno : EIO, std::system_category()};
+            part.remove_prefix(size_t(written));
+        }
+    }
+    return {};
 }
 
 void IgnoreFileSizeSignal()

@@ -176,10 +176,16 @@ std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes
     }
 }
 
-bool WriteStandardOutput(std::string_view bytes)
+std::error_code WriteStandardOutput(const std::function<std::string_view()> &nextPart)
 {
     _setmode(_fileno(stdout), _O_BINARY);
-    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+    for (std::string_view part = nextPart(); !part.empty(); part = nextPart()) {
+        if (std::fwrite(part.data(), 1, part.size(), stdout) != part.size())
+            return {errno != 0 ? errno : EIO, std::generic_category()};
+    }
+    if (std::fflush(stdout) != 0)
+        return {errno != 0 ? errno : EIO, std::generic_category()};
+    return {};
 }
 
 void IgnoreFileSizeSignal()

@@ -15,12 +15,25 @@ class QtConversionHost : public ConversionHost
 {
 public:
     virtual void setProgressText(const QString &text) = 0;
+    // Adds one entry to the error list.
     virtual void AppendError(const QString &message) = 0;
 
     // The window's texts for the engine's progress.
     void showProgress(const Progress &progress) final;
-    void AppendError(const std::string &message) final;
 };
 
-ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, ConversionHost &host);
-ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, ConversionHost &host);
+// How a conversion ended for the window.
+enum class ConvertOutcome {
+    Written,        // the destination holds the converted picture
+    Failed,         // one error-list entry was made; the destination is untouched
+    Interrupted,    // the program is ending; nothing was written or reported
+};
+
+// Converts the file, and reports a failure as one error-list entry through
+// the host, naming the file as it was given.
+ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destinationPath, QtConversionHost &host);
+// The same in memory; a failure's line names "<memory>".
+ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, QtConversionHost &host);
+// Reports a problem as its error-list line; the outcome it makes.
+ConvertOutcome Reported(const Problem &problem, const QString &sourcePath, const QString &destinationPath,
+                        QtConversionHost &host);

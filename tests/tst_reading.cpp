@@ -76,8 +76,8 @@ QByteArray Converted(ByteSource &source, bool fourBit)
     host.fourBit = fourBit;
     host.placement = PalettePlacement::BootScreen;
     Picture picture;
-    if (PrepareSource(source, "<memory>", picture, host) != ConvertOutcome::Prepared)
-        return "refused: " + host.errors.join(QLatin1Char(' ')).toUtf8();
+    if (const Problem problem = PrepareSource(source, picture, host))
+        return "refused: " + QByteArray::fromStdString(FailureLine(problem, "<memory>", {}));
     return QByteArray::fromStdString(EncodedPicture(picture));
 }
 

@@ -10,7 +10,7 @@ void ConversionFiles::reset()
     QFile::remove(destination);
 }
 
-ConvertOutcome ConversionFiles::convert(const QByteArray &sourceBytes, ConversionHost &host)
+ConvertOutcome ConversionFiles::convert(const QByteArray &sourceBytes, QtConversionHost &host)
 {
     if (!WriteFileBytes(source, sourceBytes))
         qFatal("cannot write the source");

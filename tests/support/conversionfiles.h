@@ -6,7 +6,7 @@
 
 #include <QTemporaryDir>
 
-class ConversionHost;
+
 
 struct ConversionFiles
 {
@@ -17,5 +17,5 @@ struct ConversionFiles
     // Removes both files, for the next case.
     void reset();
     // Writes the source's bytes and converts it into the destination.
-    ConvertOutcome convert(const QByteArray &sourceBytes, ConversionHost &host);
+    ConvertOutcome convert(const QByteArray &sourceBytes, QtConversionHost &host);
 };
