@@ -28,7 +28,7 @@ else
         -I"$root/engine" "$root"/engine/*.cpp "$root/web/api.cpp" -o "$engine" \
         -sMODULARIZE=1 -sEXPORT_NAME=createEngine -sSINGLE_FILE=1 -sENVIRONMENT=web,worker,node \
         -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sMAXIMUM_MEMORY=4GB \
-        -sEXPORTED_FUNCTIONS=_convert,_error_line,_aborted_line,_memory_line,_next_part,_release,_colour_count,_bits_per_pixel,_malloc,_free \
+        -sEXPORTED_FUNCTIONS=_convert,_error_line,_memory_line,_next_part,_release,_colour_count,_bits_per_pixel,_malloc,_free \
         -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
 fi
 
@@ -42,13 +42,17 @@ fi
     echo "if (typeof FileReaderSync !== 'undefined') startWorker(scope, createEngine);"
     echo "return { createEngine: createEngine, convertSource: convertSource };"
     echo "}"
-    echo "if (typeof document !== 'undefined') {"
-    echo "(function (module, exports, define) {"
+    echo "// The zip worker's code: the zip library and its message handling."
+    echo "function bmp24to8ZipWorker(scope) {"
+    echo "var module, exports, define;   // the library's loader must not take this script's exports"
     cat "$root/web/node_modules/fflate/umd/index.js"
     echo
-    echo "})();"
+    cat "$root/web/zipworker.js"
+    echo "startZipWorker(scope, scope.fflate);"
+    echo "}"
+    echo "if (typeof document !== 'undefined') {"
     cat "$root/web/page.js"
-    echo "startPage(bmp24to8Worker);"
+    echo "startPage(bmp24to8Worker, bmp24to8ZipWorker);"
     echo "} else if (typeof module === 'object' && module.exports) {"
     echo "module.exports = bmp24to8Worker;"
     echo "}"

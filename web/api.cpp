@@ -27,6 +27,31 @@ EM_ASYNC_JS(int, ReadSourceAt, (double position, char *to, int count), {
     return bytes.length;
 });
 
+// Whether the page has asked to stop the file being converted.
+EM_JS(int, AbortRequested, (), {
+    return Module['abortRequested'] ? 1 : 0;
+});
+
+// Whether the worker has kept to the conversion long enough that it should
+// let the page's messages in (an Abort among them): every 20 ms or so, which
+// costs little and answers at once as a person sees it.
+EM_JS(int, TimeToYield, (), {
+    const now = performance.now();
+    if (Module['lastYield'] !== undefined && now - Module['lastYield'] < 20)
+        return 0;
+    Module['lastYield'] = now;
+    return 1;
+});
+
+// One turn of the worker's event loop, in which the page's messages arrive.
+EM_ASYNC_JS(void, YieldToPage, (), {
+    await new Promise(function (resolve) {
+        const channel = new MessageChannel();
+        channel.port1.onmessage = function () { resolve(); };
+        channel.port2.postMessage(null);
+    });
+});
+
 // Hands the page a progress: its step ("reading", "reordering", "packing"),
 // its percentage, and the window's text for it ("38 %", "Compatibility",
 // "50 % 4-bit").
@@ -64,8 +89,8 @@ private:
     std::int64_t position_ = 0;
 };
 
-// Options fixed for one file; progress goes to the page. The page stops a
-// conversion by ending the worker, so nothing is asked here.
+// Options fixed for one file; progress goes to the page, which may ask to
+// stop while the file is read.
 class WorkerHost final : public ConversionHost
 {
 public:
@@ -78,11 +103,13 @@ public:
         const char *step = progress.step == Step::Reading ? "reading" : progress.step == Step::Reordering ? "reordering" : "packing";
         ShowProgress(step, progress.percent, ProgressText(progress).c_str());
     }
-    bool yield() override { return true; }
-    bool abortRequested() const override { return false; }
-    void AppendError(const std::string &message) override { errorLine = message; }
-
-    std::string errorLine;
+    bool yield() override
+    {
+        if (TimeToYield())
+            YieldToPage();
+        return true;
+    }
+    bool abortRequested() const override { return AbortRequested() != 0; }
 
 private:
     bool fourBit_;
@@ -98,13 +125,7 @@ struct Conversion
 
 Conversion conversion;
 
-// A failure's line, kept until the next one is asked for.
-const char *StoredLine(Failure failure, const char *name)
-{
-    static std::string line;
-    line = FailureLine({failure}, name, {});
-    return line.c_str();
-}
+
 
 } // namespace
 
@@ -112,17 +133,17 @@ extern "C" {
 
 // Converts the source of `size` bytes that ReadSourceAt reads; `name` is what
 // the error line calls it; `placement` is "none", "dos" or "boot". Returns 1
-// when the output is ready, 0 when the file was refused (error_line() says
-// why).
+// when the output is ready, 0 when the file was refused and 2 when the page
+// stopped it (error_line() says why).
 EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, const char *placement)
 {
     conversion = Conversion{};
     WorkerHost host(fourBit != 0, PlacementNamed(placement).value_or(PalettePlacement::BootScreen));
     WorkerSource source{std::int64_t(size)};
-    const ConvertOutcome outcome = PrepareSource(source, name, conversion.picture, host);
-    conversion.errorLine = host.errorLine;
-    if (outcome != ConvertOutcome::Prepared)
-        return 0;
+    if (const Problem problem = PrepareSource(source, conversion.picture, host)) {
+        conversion.errorLine = FailureLine(problem, name, {});
+        return problem.failure == Failure::Aborted ? 2 : 0;
+    }
     // The picture is written once, so its rows may be renumbered where they are.
     RenumberHeldRows(conversion.picture);
     conversion.parts = std::make_unique<OutputParts>(conversion.picture);
@@ -134,18 +155,13 @@ EMSCRIPTEN_KEEPALIVE const char *error_line()
     return conversion.errorLine.c_str();
 }
 
-// The lines of failures that the page and the worker meet outside a
-// conversion: a file stopped by Abort (the page ends the worker to stop it),
-// and a file that exhausted the engine's memory (asked for before the
-// conversion, as the engine cannot be asked after).
-EMSCRIPTEN_KEEPALIVE const char *aborted_line(const char *name)
-{
-    return StoredLine(Failure::Aborted, name);
-}
-
+// The line of a file that exhausted the engine's memory, asked for before
+// the conversion, as the engine cannot be asked after.
 EMSCRIPTEN_KEEPALIVE const char *memory_line(const char *name)
 {
-    return StoredLine(Failure::NotEnoughMemory, name);
+    static std::string line;
+    line = FailureLine({Failure::NotEnoughMemory}, name, {});
+    return line.c_str();
 }
 
 // The next part of the output file: its address, with its size in *size (0

@@ -1,22 +1,26 @@
-// The page's side: the list of chosen files, the options, and one worker that
-// converts the files in turn, so that the page stays responsive.
-function startPage(workerFunction) {
+// The page's side: the list of chosen files, the options, one worker that
+// converts the files in turn and another that makes the zip of "Download all",
+// so that the page stays responsive whatever the sizes.
+function startPage(workerFunction, zipWorkerFunction) {
     const $ = function (id) { return document.getElementById(id); };
     const files = [];        // {file, label, row, blob, url}
     let worker = null;
-    let running = null;      // {queue, total, done, converted, refused, current, abortRequested}
+    let running = null;      // {queue, total, done, converted, refused, aborted, current, abortRequested, lastSaid}
+    let zipping = null;      // {worker, count}
     let nextId = 1;
+    // A screen reader is told of a run's progress at most this often.
+    const kSayEvery = 5000;
 
-    function workerScript() {
-        // Opened from disk the page has no origin a worker file could be
-        // loaded from, so the worker is started from this script's own code.
-        const code = '(' + workerFunction.toString() + ')(self);';
-        return URL.createObjectURL(new Blob([code], { type: 'text/javascript' }));
+    // Opened from disk the page has no origin a worker file could be loaded
+    // from, so each worker is started from this script's own code.
+    function startWorker(code) {
+        const script = URL.createObjectURL(new Blob(['(' + code.toString() + ')(self);'], { type: 'text/javascript' }));
+        return new Worker(script);
     }
 
     function ensureWorker() {
         if (!worker) {
-            worker = new Worker(workerScript());
+            worker = startWorker(workerFunction);
             worker.onmessage = onWorkerMessage;
         }
         return worker;
@@ -36,15 +40,23 @@ function startPage(workerFunction) {
         return same === 0 ? name : name + ' (' + (same + 1) + ')';
     }
 
-    // The name an output takes in the zip: the source's, with the same
-    // position before the extension ("same (2).bmp").
-    function zipName(entry) {
-        const name = entry.file.name;
-        if (entry.label === name)
-            return name;
-        const number = entry.label.slice(name.length);   // " (2)"
-        const dot = name.lastIndexOf('.');
-        return dot > 0 ? name.slice(0, dot) + number + name.slice(dot) : name + number;
+    // The names of the outputs in the zip: each file's own, and where that is
+    // taken already (by a file of the same name, or one called "same (2).bmp"),
+    // the first free "name (N).bmp". Names differing only in letter case count
+    // as the same, as they are on the systems that unpack the zip.
+    function zipNames(entries) {
+        const taken = new Set();
+        return entries.map(function (entry) {
+            const name = entry.file.name;
+            const dot = name.lastIndexOf('.');
+            const stem = dot > 0 ? name.slice(0, dot) : name;
+            const extension = dot > 0 ? name.slice(dot) : '';
+            let candidate = name;
+            for (let n = 2; taken.has(candidate.toLowerCase()); ++n)
+                candidate = stem + ' (' + n + ')' + extension;
+            taken.add(candidate.toLowerCase());
+            return candidate;
+        });
     }
 
     // Adds files to the list; during a run they wait for the next one.
@@ -64,15 +76,62 @@ function startPage(workerFunction) {
         $('empty').hidden = files.length > 0;
         if (running && added > 0)
             say(added + (added === 1 ? ' file was' : ' files were') + ' added during the run; "Convert ALL files" converts them next time.');
+        setControls();
+        return added;
     }
+
+    // Sorted as the window lists a folder: by name, letter case aside.
+    function byName(a, b) {
+        const x = a.name.toLowerCase();
+        const y = b.name.toLowerCase();
+        return x < y ? -1 : x > y ? 1 : a.name < b.name ? -1 : a.name > b.name ? 1 : 0;
+    }
+
+    function isPicture(file) { return /\.bmp$/i.test(file.name); }
 
     // The files of a chosen folder that the window would list: its own BMP
     // files, not those of its subfolders.
     function folderFiles(list) {
         return Array.prototype.filter.call(list, function (file) {
             const parts = (file.webkitRelativePath || file.name).split('/');
-            return parts.length <= 2 && /\.bmp$/i.test(file.name);
+            return parts.length <= 2 && isPicture(file);
+        }).sort(byName);
+    }
+
+    // The BMP files of a dropped folder, as "Choose a folder…" takes them.
+    function droppedFolderFiles(folder) {
+        return new Promise(function (resolve) {
+            const reader = folder.createReader();
+            const found = [];
+            const readMore = function () {
+                reader.readEntries(function (entries) {
+                    if (entries.length === 0) {
+                        const pictures = found.filter(function (entry) { return entry.isFile && isPicture(entry); });
+                        Promise.all(pictures.map(function (entry) {
+                            return new Promise(function (done) { entry.file(done, function () { done(null); }); });
+                        })).then(function (list) { resolve(list.filter(Boolean).sort(byName)); });
+                        return;
+                    }
+                    found.push.apply(found, entries);
+                    readMore();
+                }, function () { resolve([]); });
+            };
+            readMore();
         });
+    }
+
+    // What was dropped, in order: files as they are, folders as their pictures.
+    function dropped(transfer) {
+        // The items can only be read while the drop is being handled.
+        const items = Array.prototype.map.call(transfer.items || [], function (item) {
+            const entry = item.kind === 'file' && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+            return entry && entry.isDirectory ? entry : item.kind === 'file' ? item.getAsFile() : null;
+        }).filter(Boolean);
+        if (items.length === 0)
+            return Promise.resolve(Array.prototype.slice.call(transfer.files || []));
+        return Promise.all(items.map(function (item) {
+            return item.isDirectory ? droppedFolderFiles(item) : [item];
+        })).then(function (lists) { return [].concat.apply([], lists); });
     }
 
     function releaseOutput(entry) {
@@ -82,16 +141,16 @@ function startPage(workerFunction) {
         entry.url = null;
     }
 
-    function setControls(busy) {
+    function setControls() {
+        const busy = !!running;
         for (const id of ['convert', 'clear', 'chooseFiles', 'chooseFolder', 'fourBit'])
             $(id).disabled = busy;
         $('abort').disabled = !busy;
-        $('downloadAll').disabled = busy || !files.some(function (entry) { return entry.blob; });
+        $('downloadAll').disabled = busy || !!zipping || !files.some(function (entry) { return entry.blob; });
     }
 
     function appendError(line) {
         $('errors').textContent += ($('errors').textContent ? '\n' : '') + line;
-        $('alert').textContent = line;   // read out at once by screen readers
     }
 
     // The line under the buttons, which screen readers read out politely.
@@ -118,15 +177,14 @@ function startPage(workerFunction) {
             return;
         }
         $('errors').textContent = '';
-        $('alert').textContent = '';
         for (const entry of files) {
             releaseOutput(entry);
             cell(entry.row, 'progress').textContent = '';
             cell(entry.row, 'result').textContent = '';
         }
-        running = { queue: files.slice(), total: files.length, done: 0, converted: 0, refused: 0,
-                    current: null, abortRequested: false };
-        setControls(true);
+        running = { queue: files.slice(), total: files.length, done: 0, converted: 0, refused: 0, aborted: 0,
+                    current: null, abortRequested: false, lastSaid: performance.now() };
+        setControls();
         say('Converting ' + plural(files.length, 'file', 'files') + '…');
         // The button pressed is disabled now: the keyboard goes to Abort.
         $('abort').focus();
@@ -140,7 +198,7 @@ function startPage(workerFunction) {
         }
         const entry = running.queue.shift();
         // Until the engine's first word, the file counts as being read.
-        running.current = { entry: entry, id: nextId++, lastProgress: { step: 'reading', percent: 0 } };
+        running.current = { entry: entry, id: nextId++, lastProgress: { step: 'reading', percent: 0 }, finishing: false };
         // The options are read as each file starts, as the window reads them.
         ensureWorker().postMessage({ id: running.current.id, file: entry.file, options: options() });
     }
@@ -149,13 +207,14 @@ function startPage(workerFunction) {
         const message = event.data;
         if (!running || !running.current || message.id !== running.current.id)
             return;
-        const entry = running.current.entry;
+        const current = running.current;
         if (message.progress !== undefined) {
-            running.current.lastProgress = message.progress;
-            cell(entry.row, 'progress').textContent = message.progress.text;
+            current.lastProgress = message.progress;
+            if (!current.finishing)
+                cell(current.entry.row, 'progress').textContent = message.progress.text;
             return;
         }
-        fileDone(entry, message);
+        fileDone(current.entry, message);
     }
 
     function fileDone(entry, message) {
@@ -170,7 +229,10 @@ function startPage(workerFunction) {
             line.textContent = message.error;
             result.appendChild(line);
             cell(entry.row, 'progress').textContent = message.aborted ? 'aborted' : 'refused';
-            ++running.refused;
+            if (message.aborted)
+                ++running.aborted;
+            else
+                ++running.refused;
             appendError(message.error);
         } else {
             entry.blob = message.blob;
@@ -178,65 +240,113 @@ function startPage(workerFunction) {
             const link = document.createElement('a');
             link.href = entry.url;
             link.download = entry.file.name;
-            link.textContent = entry.label;
+            link.setAttribute('aria-label', 'Download ' + entry.label);
+            // On a phone the name stands in its own column already.
+            link.innerHTML = '<span class="download-word">Download</span><span class="download-name"></span>';
+            link.querySelector('.download-name').textContent = entry.label;
             const about = document.createElement('small');
             about.textContent = plural(message.colours, 'colour', 'colours') + ', ' + message.bits + '-bit';
-            result.append(link, about);
+            result.append(link, ' ', about);
             cell(entry.row, 'progress').textContent = 'converted';
             ++running.converted;
         }
         running.current = null;
         showCount(++running.done);
-        say(entry.label + (message.error !== undefined ? ' refused' : ' converted') + ' (' + running.done + ' of '
-            + running.total + ').');
+        // A screen reader hears how far the run is every few seconds, not of
+        // every file; refusals are summed up at the end.
+        if (performance.now() - running.lastSaid >= kSayEvery && running.done < running.total) {
+            running.lastSaid = performance.now();
+            say(running.done + ' of ' + running.total + ' files done…');
+        }
         startNext();
     }
 
-    // Abort, as in the window: a file still being read stops at once with
-    // "Aborted by user"; a file already past its reading is finished; no
+    // Abort, as in the window: a file still being read stops at its next row
+    // with "Aborted by user"; a file already past its reading is finished; no
     // further file starts.
     function abort() {
-        if (!running)
+        if (!running || running.abortRequested)
             return;
         running.abortRequested = true;
         const current = running.current;
-        const progress = current && current.lastProgress;
-        if (progress && progress.step === 'reading' && progress.percent < 100) {
-            // The file is still being read: the worker is ended, and a new
-            // one gives the window's line for it.
-            worker.terminate();
-            worker = null;
-            ensureWorker().postMessage({ id: current.id, abortedName: current.entry.file.name });
+        if (!current)
+            return;
+        worker.postMessage({ abort: current.id });
+        const progress = current.lastProgress;
+        if (progress.step !== 'reading' || progress.percent === 100) {
+            current.finishing = true;
+            cell(current.entry.row, 'progress').textContent = 'finishing';
         }
     }
 
     function finish() {
         for (const entry of running.queue)
             cell(entry.row, 'result').textContent = 'not converted';
+        const aborted = running.aborted + running.queue.length;
         let summary = running.converted + ' converted, ' + running.refused + ' refused';
-        if (running.queue.length > 0)
-            summary += ', ' + running.queue.length + ' not converted (aborted)';
-        const refused = running.refused > 0;
+        if (aborted > 0)
+            summary += ', ' + aborted + ' aborted';
+        const failures = running.refused + running.aborted > 0;
         running = null;
-        setControls(false);
-        say(summary + '.', refused);
+        setControls();
+        say(summary + '.', failures);
         if (document.activeElement === $('abort') || document.activeElement === document.body)
             $('convert').focus();
     }
 
+    // "Download all": the converted files in one zip, made by a worker of its
+    // own, so that the page goes on answering while a large one is made, with
+    // its progress shown and a way to cancel it.
     function downloadAll() {
         const ready = files.filter(function (entry) { return entry.blob; });
-        Promise.all(ready.map(function (entry) { return entry.blob.arrayBuffer(); })).then(function (buffers) {
-            const contents = {};
-            ready.forEach(function (entry, i) { contents[zipName(entry)] = new Uint8Array(buffers[i]); });
-            const zip = fflate.zipSync(contents, { level: 6 });
+        if (zipping || ready.length === 0)
+            return;
+        const names = zipNames(ready);
+        zipping = { worker: startWorker(zipWorkerFunction), count: ready.length };
+        zipping.worker.onmessage = function (event) {
+            const message = event.data;
+            if (message.progress !== undefined) {
+                $('zipProgress').value = message.progress;
+                return;
+            }
+            endZip();
+            if (message.error !== undefined) {
+                say('The zip could not be made: ' + message.error);
+                return;
+            }
             const link = document.createElement('a');
-            link.href = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
+            link.href = URL.createObjectURL(message.zip);
             link.download = 'converted-bmp.zip';
             document.body.appendChild(link);
             link.click();
             link.remove();
-        });
+            // The download has the bytes; the page lets them go a moment later.
+            setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+            say('The zip of ' + plural(names.length, 'file', 'files') + ' is ready: converted-bmp.zip.');
+        };
+        zipping.worker.postMessage({ files: ready.map(function (entry, i) { return { name: names[i], blob: entry.blob }; }) });
+        $('zipProgress').value = 0;
+        $('zipping').hidden = false;
+        setControls();
+        say('Making the zip of ' + plural(ready.length, 'file', 'files') + '…');
+        $('cancelZip').focus();
+    }
+
+    function endZip() {
+        const hadFocus = document.activeElement === $('cancelZip');
+        zipping.worker.terminate();
+        zipping = null;
+        $('zipping').hidden = true;
+        setControls();
+        if (hadFocus)
+            $('downloadAll').focus();
+    }
+
+    function cancelZip() {
+        if (!zipping)
+            return;
+        endZip();
+        say('The zip was cancelled.');
     }
 
     $('chooseFiles').addEventListener('click', function () { $('choose').click(); });
@@ -244,7 +354,6 @@ function startPage(workerFunction) {
     $('choose').addEventListener('change', function () {
         addFiles($('choose').files);
         $('choose').value = '';
-        setControls(!!running);
     });
     $('folder').addEventListener('change', function () {
         const chosen = folderFiles($('folder').files);
@@ -252,23 +361,41 @@ function startPage(workerFunction) {
         $('folder').value = '';
         if (chosen.length === 0)
             say('That folder holds no BMP files.');
-        setControls(!!running);
     });
-    const drop = $('drop');
-    drop.addEventListener('dragover', function (event) {
+    // The whole page takes drops: one that misses the zone must not open the
+    // picture in the tab, which would lose every result on the page.
+    const zone = $('drop');
+    let dragDepth = 0;
+    document.addEventListener('dragenter', function (event) {
         event.preventDefault();
-        drop.classList.add('over');
+        ++dragDepth;
+        zone.classList.add('over');
     });
-    drop.addEventListener('dragleave', function () { drop.classList.remove('over'); });
-    drop.addEventListener('drop', function (event) {
+    document.addEventListener('dragleave', function () {
+        dragDepth = Math.max(0, dragDepth - 1);
+        if (dragDepth === 0)
+            zone.classList.remove('over');
+    });
+    document.addEventListener('dragover', function (event) {
         event.preventDefault();
-        drop.classList.remove('over');
-        addFiles(event.dataTransfer.files);
-        setControls(!!running);
+        if (event.dataTransfer)
+            event.dataTransfer.dropEffect = 'copy';
+    });
+    document.addEventListener('drop', function (event) {
+        event.preventDefault();
+        dragDepth = 0;
+        zone.classList.remove('over');
+        if (!event.dataTransfer)
+            return;
+        dropped(event.dataTransfer).then(function (list) {
+            if (addFiles(list) === 0)
+                say('Nothing to add: drop BMP files, or a folder that holds some.');
+        });
     });
     $('convert').addEventListener('click', convertAll);
     $('abort').addEventListener('click', abort);
     $('downloadAll').addEventListener('click', downloadAll);
+    $('cancelZip').addEventListener('click', cancelZip);
     $('clear').addEventListener('click', function () {
         for (const entry of files.splice(0)) {
             releaseOutput(entry);
@@ -276,10 +403,9 @@ function startPage(workerFunction) {
         }
         $('empty').hidden = false;
         $('errors').textContent = '';
-        $('alert').textContent = '';
         $('count').textContent = '';
         say('');
-        setControls(false);
+        setControls();
     });
     // Starting the worker now compiles the engine while the user picks files.
     ensureWorker();

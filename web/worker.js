@@ -24,8 +24,8 @@ async function convertSource(engine, name, size, readAt, options, onProgress, ma
     } catch (error) {
         return { error: memoryLine, engineSpent: true };
     }
-    if (!ready)
-        return { error: engine.UTF8ToString(engine._error_line()) };
+    if (ready !== 1)
+        return { error: engine.UTF8ToString(engine._error_line()), aborted: ready === 2 };
     const result = { colours: engine._colour_count(), bits: engine._bits_per_pixel() };
     const parts = [];
     const sizeAt = engine._malloc(8);
@@ -114,29 +114,49 @@ async function warmUp(engine) {
     return engine;
 }
 
+// The size to convert a chosen file as: -1, which the engine cannot open,
+// for a file removed from disk since it was chosen. The browser then shows it
+// as empty, and only reading the whole file tells it from an empty one.
+async function sizeOf(file) {
+    if (file.size > 0)
+        return file.size;
+    try {
+        await file.arrayBuffer();
+        return 0;
+    } catch (error) {
+        return -1;
+    }
+}
+
 function startWorker(scope, createEngine) {
     let engineReady = createEngine().then(warmUp);
+    let converting = null;   // the id of the file being converted, and its engine
+    let abortFor = null;     // the id of the file the page asked to stop
     scope.onmessage = function (event) {
-        const job = event.data;   // {id, file, options}, or {id, abortedName}
-        if (job.abortedName !== undefined) {
-            // The page stopped a file by ending the worker before this one.
-            engineReady.then(function (engine) {
-                scope.postMessage({ id: job.id, done: true, aborted: true,
-                                    error: engine.ccall('aborted_line', 'string', ['string'], [job.abortedName]) });
-            });
+        const job = event.data;   // {id, file, options}, or {abort: id}
+        if (job.abort !== undefined) {
+            // The engine asks after every row it reads; a file past its
+            // reading is finished.
+            abortFor = job.abort;
+            if (converting && converting.id === abortFor)
+                converting.engine['abortRequested'] = true;
             return;
         }
         engineReady.then(async function (engine) {
+            converting = { id: job.id, engine: engine };
+            engine['abortRequested'] = abortFor === job.id;
             const started = performance.now();
-            const result = await convertSource(engine, job.file.name, job.file.size, fileReader(job.file), job.options,
+            const result = await convertSource(engine, job.file.name, await sizeOf(job.file), fileReader(job.file), job.options,
                                                function (progress) { scope.postMessage({ id: job.id, progress: progress }); },
                                                function (parts) { return new Blob(parts, { type: 'image/bmp' }); });
+            converting = null;
             const message = { id: job.id, done: true, milliseconds: performance.now() - started,
                               memoryBytes: engine.HEAPU8.length };
             if (result.engineSpent)
                 engineReady = createEngine().then(warmUp);
             if (result.error !== undefined) {
                 message.error = result.error;
+                message.aborted = result.aborted;
             } else {
                 message.blob = result.output;
                 message.colours = result.colours;

@@ -57,7 +57,18 @@ const pictures = {
     [longName]: bmp(5, 5, (x) => [x * 40, 0, 0]),
     'first/same.bmp': bmp(6, 2, (x) => [x, 1, 1]),
     'second/same.bmp': bmp(3, 3, (x, y) => [y, 2, 2]),
+    'third/same (2).bmp': bmp(2, 5, (x, y) => [y, 3, x]),
+    'two  spaces.bmp': bmp(2, 2, () => [1, 2, 3]),
+    'folder/b.bmp': bmp(2, 2, () => [9, 9, 9]),
+    'folder/A.bmp': bmp(3, 2, () => [8, 8, 8]),
+    'folder/notes.txt': Buffer.from('not listed'),
+    'folder/sub/c.bmp': bmp(2, 2, () => [7, 7, 7]),
 };
+// Every fifth of them refused, with too many colours.
+for (let i = 0; i < 50; ++i)
+    pictures[`batch/${String(i).padStart(2, '0')}.bmp`] = i % 5 ? bmp(8, 8, (x, y) => [i, x, y]) : bmp(20, 20, (x, y) => [x, y, i]);
+for (let i = 0; i < 8; ++i)
+    pictures[`big/${i}.bmp`] = pictures['large.bmp'];
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'bmp24to8-page-'));
 for (const [name, bytes] of Object.entries(pictures)) {
     fs.mkdirSync(path.dirname(path.join(work, name)), { recursive: true });
@@ -98,6 +109,40 @@ async function downloaded(page, url) {
     return Buffer.from(base64, 'base64');
 }
 
+// Presses "Download all" and waits for the browser to have the zip: its name
+// and entries. Chromium saves it under the download's own id, so that an
+// earlier zip of the same name cannot be mistaken for it.
+async function downloadAll(page, session, folder) {
+    const events = [];
+    const record = (event) => events.push(event);
+    session.on('Browser.downloadWillBegin', record);
+    session.on('Browser.downloadProgress', record);
+    await page.click('#downloadAll');
+    let begun = null;
+    let ended = null;
+    for (let waited = 0; waited < 60000 && !ended; waited += 20) {
+        await new Promise((resolve) => setTimeout(resolve, 20));
+        begun = begun || events.find((event) => event.suggestedFilename);
+        ended = begun && events.find((event) => event.guid === begun.guid && ['completed', 'canceled'].includes(event.state));
+    }
+    session.off('Browser.downloadWillBegin', record);
+    session.off('Browser.downloadProgress', record);
+    if (!ended || ended.state !== 'completed')
+        return { name: begun && begun.suggestedFilename, entries: {} };
+    return { name: begun.suggestedFilename, entries: fflate.unzipSync(fs.readFileSync(path.join(folder, begun.guid))) };
+}
+
+// Drops paths on the page as the system hands them over, at a point of the
+// page: files, or a folder.
+async function dropAt(page, session, x, y, files) {
+    for (const type of ['dragEnter', 'dragOver', 'drop'])
+        await session.send('Input.dispatchDragEvent', { type, x, y, data: { items: [], files, dragOperationsMask: 1 } });
+}
+
+async function listedNames(page) {
+    return page.$$eval('#files tr:not(#empty) .name', (cells) => cells.map((cell) => cell.textContent));
+}
+
 // Converts the files, chosen in one pick, or in one pick each when `picks`
 // is a list of lists.
 async function convert(page, names, abortAt, picks) {
@@ -114,6 +159,7 @@ async function convert(page, names, abortAt, picks) {
                 if (cell.textContent === text) {
                     observer.disconnect();
                     document.getElementById('abort').click();
+                    window.afterAbort = cell.textContent;
                 }
             }).observe(cell, { childList: true, characterData: true, subtree: true });
         }, abortAt);
@@ -156,8 +202,10 @@ async function accessibilityViolations(page) {
     const browser = await puppeteer.launch({
         executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
         headless: true,
+        // The last flag lets a folder dropped through the protocol be read, as
+        // one dropped from the desktop is.
         args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-sync',
-               '--disable-background-networking', '--disable-component-update'],
+               '--disable-background-networking', '--disable-component-update', '--allow-file-access-from-files'],
     });
     try {
         const page = await browser.newPage();
@@ -217,19 +265,18 @@ async function accessibilityViolations(page) {
         // Download all: one zip with every converted file.
         const downloads = fs.mkdtempSync(path.join(work, 'downloads-'));
         const session = await page.target().createCDPSession();
-        await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-        await page.click('#downloadAll');
-        const zipPath = path.join(downloads, 'converted-bmp.zip');
-        for (let waited = 0; waited < 30000 && !fs.existsSync(zipPath); waited += 50)
-            await new Promise((resolve) => setTimeout(resolve, 50));
-        const zipped = fs.existsSync(zipPath) ? fflate.unzipSync(fs.readFileSync(zipPath)) : {};
-        check(JSON.stringify(Object.keys(zipped).sort()) === JSON.stringify(Object.keys(expected.outputs).sort()),
-              `zip holds ${JSON.stringify(Object.keys(zipped))}`);
-        for (const [name, bytes] of Object.entries(zipped))
+        await session.send('Browser.setDownloadBehavior', { behavior: 'allowAndName', downloadPath: downloads, eventsEnabled: true });
+        const zipped = await downloadAll(page, session, downloads);
+        check(zipped.name === 'converted-bmp.zip', `the zip is called ${zipped.name}`);
+        check(JSON.stringify(Object.keys(zipped.entries).sort()) === JSON.stringify(Object.keys(expected.outputs).sort()),
+              `zip holds ${JSON.stringify(Object.keys(zipped.entries))}`);
+        for (const [name, bytes] of Object.entries(zipped.entries))
             check(Buffer.from(bytes).equals(expected.outputs[name]), `${name} in the zip differs`);
 
         // Abort while a file is read stops it with the window's line; after
         // its reading it is finished. Either way no further file starts.
+        // Aborted files are counted apart from refused ones; a file past its
+        // reading says at once that it is being finished.
         for (const [abortAt, aborted, picture] of [['1 %', true, 'large.bmp'], ['Compatibility', false, 'large.bmp'],
                                                     ['0 % 4-bit', false, 'large16.bmp']]) {
             const [large, next] = await convert(page, [picture, 'eight bit.bmp'], abortAt);
@@ -240,6 +287,9 @@ async function accessibilityViolations(page) {
                 check(large.link && (await downloaded(page, large.link)).equals(native([picture]).outputs[picture]),
                       `abort at ${abortAt}: the file in progress was not finished`);
             check(next.result === 'not converted', `abort at ${abortAt}: the next file shows "${next.result}"`);
+            const shown = await page.evaluate(() => [window.afterAbort, document.getElementById('status').textContent]);
+            const summary = aborted ? '0 converted, 0 refused, 2 aborted. See the error list.' : '1 converted, 0 refused, 1 aborted.';
+            check(shown[0] === (aborted ? abortAt : 'finishing') && shown[1] === summary, `abort at ${abortAt}: ${JSON.stringify(shown)}`);
         }
         // Two files of the same name from two picks: both converted, each
         // downloaded under its own name, both in the zip.
@@ -250,38 +300,114 @@ async function accessibilityViolations(page) {
             check(row.link && row.download === 'same.bmp' && (await downloaded(page, row.link)).equals(wanted),
                   `${row.name}: not the command line's output of ${from}/same.bmp`);
         }
-        await page.click('#downloadAll');
-        fs.rmSync(zipPath);
-        const pairZip = zipPath;
-        for (let waited = 0; waited < 30000 && !fs.existsSync(pairZip); waited += 50)
-            await new Promise((resolve) => setTimeout(resolve, 50));
-        const pair = fs.existsSync(pairZip) ? Object.keys(fflate.unzipSync(fs.readFileSync(pairZip))).sort() : [];
+        const pair = Object.keys((await downloadAll(page, session, downloads)).entries).sort();
         check(JSON.stringify(pair) === '["same (2).bmp","same.bmp"]', `the zip of two same names holds ${JSON.stringify(pair)}`);
+        // A third file called "same (2).bmp": every output keeps a name of its own.
+        const threeNames = ['first/same.bmp', 'second/same.bmp', 'third/same (2).bmp'];
+        await convert(page, null, null, threeNames.map((name) => [name]));
+        const three = (await downloadAll(page, session, downloads)).entries;
+        const wanted = threeNames.map((name) => spawnSync(cli, ['--dest', '-', path.join(work, name)]).stdout.toString('hex')).sort();
+        check(JSON.stringify(Object.values(three).map((bytes) => Buffer.from(bytes).toString('hex')).sort()) === JSON.stringify(wanted),
+              `the zip of three names holds ${JSON.stringify(Object.keys(three))}`);
+
+        // While a zip of several MiB is made, the page answers at once, and
+        // shows how far it is.
+        await convert(page, Object.keys(pictures).filter((name) => name.startsWith('big/')));
+        await page.evaluate(() => {
+            window.longestGap = 0;
+            let last = performance.now();
+            window.gapTimer = setInterval(() => {
+                window.longestGap = Math.max(window.longestGap, performance.now() - last);
+                last = performance.now();
+            }, 5);
+        });
+        const big = await downloadAll(page, session, downloads);
+        const gap = await page.evaluate(() => { clearInterval(window.gapTimer); return window.longestGap; });
+        check(Object.keys(big.entries).length === 8 && gap < 100, `a zip of 8 MiB: ${Object.keys(big.entries).length} entries, the page stalled ${gap} ms`);
+
+        // A run of 50 files: the live regions speak at a pace a person can
+        // follow, and nothing stale is left in them afterwards.
+        await page.evaluate(() => {
+            window.liveChanges = [];
+            for (const region of document.querySelectorAll('[aria-live], [role=alert], [role=status]'))
+                new MutationObserver(() => window.liveChanges.push(performance.now()))
+                    .observe(region, { subtree: true, childList: true, characterData: true });
+        });
+        await convert(page, Object.keys(pictures).filter((name) => name.startsWith('batch/')));
+        const pace = await page.evaluate(() => ({
+            busiestSecond: Math.max(...window.liveChanges.map((t) => window.liveChanges.filter((u) => u >= t && u < t + 1000).length)),
+            regions: [...document.querySelectorAll('[aria-live], [role=alert], [role=status]')].map((region) => region.textContent),
+        }));
+        check(pace.busiestSecond <= 3, `the live regions changed ${pace.busiestSecond} times in one second`);
+        check(JSON.stringify(pace.regions) === '["40 converted, 10 refused. See the error list."]',
+              `the live regions after a run hold ${JSON.stringify(pace.regions)}`);
+
+        // A file removed from disk after it was chosen cannot be opened, as
+        // the command line says of a missing file.
+        const gone = path.join(work, 'gone.bmp');
+        fs.writeFileSync(gone, pictures['four-bit.bmp']);
+        await page.click('#clear');
+        await (await page.$('#choose')).uploadFile(gone);
+        fs.rmSync(gone);
+        await page.click('#convert');
+        await page.waitForFunction(() => !document.getElementById('convert').disabled && document.getElementById('count').textContent);
+        const goneRow = (await rows(page))[0];
+        check(goneRow.error === 'Cannot open file - gone.bmp', `a removed file: "${goneRow.error}"`);
+
+        // Files the system drops, anywhere on the page: a picture outside the
+        // zone is added and the page stays; a folder adds its own pictures,
+        // sorted as the window lists them.
+        await page.click('#clear');
+        const url = page.url();
+        // A drop whose default is not prevented opens the file in the tab.
+        await page.evaluate(() => {
+            window.dropsLeftToTheBrowser = 0;
+            for (const type of ['dragover', 'drop'])
+                window.addEventListener(type, (event) => { window.dropsLeftToTheBrowser += !event.defaultPrevented; });
+        });
+        await dropAt(page, session, 20, 20, [path.join(work, 'two  spaces.bmp')]);
+        await dropAt(page, session, 20, 20, [path.join(work, 'folder')]);
+        await page.waitForFunction(() => document.querySelectorAll('#files tr:not(#empty)').length >= 3, { timeout: 10000 })
+            .catch(() => {});
+        check(page.url() === url, `a drop outside the zone opened ${page.url()}`);
+        const leftToTheBrowser = await page.evaluate(() => window.dropsLeftToTheBrowser);
+        check(leftToTheBrowser === 0, `${leftToTheBrowser} drag events outside the zone were left to the browser`);
+        check(JSON.stringify(await listedNames(page)) === '["two  spaces.bmp","A.bmp","b.bmp"]', `dropped: ${JSON.stringify(await listedNames(page))}`);
+        const spaced = await page.$$eval('#files tr:not(#empty) .name', (tds) => (tds.length ? getComputedStyle(tds[0]).whiteSpace : 'no rows'));
+        check(spaced === 'pre-wrap', `a name's spaces are shown as ${spaced}`);
 
         // On a phone: a 160-character name wraps, the page needs no sideways
         // scrolling, and the download link is in view.
-        await page.setViewport({ width: 375, height: 740, isMobile: true });
-        const [long] = await convert(page, [longName]);
-        const fits = await page.evaluate(() => {
-            const link = document.querySelector('#files .result a');
-            return { width: document.documentElement.scrollWidth, linkRight: link ? link.getBoundingClientRect().right : 1e9 };
-        });
-        check(long.link && fits.width <= 375 && fits.linkRight <= 375, `at 375 px: ${JSON.stringify(fits)}`);
-        if (phoneScreenshot)
-            await page.screenshot({ path: phoneScreenshot, fullPage: true });
+        for (const width of [375, 320]) {
+            await page.setViewport({ width, height: 740, isMobile: true });
+            const [long] = await convert(page, [longName, 'eight bit.bmp']);
+            const fits = await page.evaluate(() => {
+                const link = document.querySelector('#files .result a');
+                const row = document.querySelector('#files tr:not(#empty)');
+                return { width: document.documentElement.scrollWidth, linkRight: link ? link.getBoundingClientRect().right : 1e9,
+                         names: row.innerText.split('aaaa.bmp').length - 1 };
+            });
+            // Each row shows the name once: the link says "Download".
+            check(long.link && fits.width <= width && fits.linkRight <= width && fits.names === 1, `at ${width} px: ${JSON.stringify(fits)}`);
+            if (phoneScreenshot && width === 375)
+                await page.screenshot({ path: phoneScreenshot, fullPage: true });
+        }
         await page.setViewport({ width: 900, height: 820 });
 
         // Files dropped on the page join the list, same names included.
         await page.click('#clear');
-        const listed = await page.evaluate((bytes) => {
-            const drop = (names) => {
+        const listed = await page.evaluate(async (bytes) => {
+            const drop = async (names) => {
                 const transfer = new DataTransfer();
                 for (const name of names)
                     transfer.items.add(new File([new Uint8Array(bytes)], name, { type: 'image/bmp' }));
+                const before = document.querySelectorAll('#files tr:not(#empty)').length;
                 document.getElementById('drop').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true }));
+                while (document.querySelectorAll('#files tr:not(#empty)').length < before + names.length)
+                    await new Promise((resolve) => setTimeout(resolve, 10));
             };
-            drop(['a.bmp', 'b.bmp']);
-            drop(['b.bmp', 'c.bmp']);
+            await drop(['a.bmp', 'b.bmp']);
+            await drop(['b.bmp', 'c.bmp']);
             return [...document.querySelectorAll('#files tr:not(#empty) .name')].map((cell) => cell.textContent);
         }, [...pictures['four-bit.bmp']]);
         check(JSON.stringify(listed) === JSON.stringify(['a.bmp', 'b.bmp', 'b.bmp (2)', 'c.bmp']),
@@ -296,6 +422,8 @@ async function accessibilityViolations(page) {
     console.log(failures.length === 0 ? 'page: all checks passed' : `page: ${failures.length} checks failed`);
     process.exit(failures.length === 0 ? 0 : 1);
 })().catch((error) => {
+    for (const failure of failures)
+        console.log('FAIL: ' + failure);
     console.log('FAIL: ' + (error.stack || error));
     process.exit(1);
 });
