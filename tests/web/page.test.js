@@ -324,6 +324,13 @@ async function accessibilityViolations(page) {
         const big = await downloadAll(page, session, downloads);
         const gap = await page.evaluate(() => { clearInterval(window.gapTimer); return window.longestGap; });
         check(Object.keys(big.entries).length === 8 && gap < 100, `a zip of 8 MiB: ${Object.keys(big.entries).length} entries, the page stalled ${gap} ms`);
+        const cancelled = await page.evaluate(() => {
+            document.getElementById('downloadAll').click();
+            document.getElementById('cancelZip').click();
+            return [document.getElementById('status').textContent, document.getElementById('zipping').hidden,
+                    document.getElementById('downloadAll').disabled];
+        });
+        check(JSON.stringify(cancelled) === '["The zip was cancelled.",true,false]', `Cancel zip: ${JSON.stringify(cancelled)}`);
 
         // A run of 50 files: the live regions speak at a pace a person can
         // follow, and nothing stale is left in them afterwards.
