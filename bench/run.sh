@@ -7,22 +7,8 @@
 #   bash bench/run.sh                      # all sizes
 #   BENCH_SIZES="640x480 4096x4096" bash bench/run.sh
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${BENCH_BUILD_DIR:-$root/build-bench}"
-work="${BENCH_DIR:-$root/bench/out}"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 sizes="${BENCH_SIZES:-640x480 1920x1080 4096x4096 8192x8192}"
-
-"$root/tools/setup.sh"
-missing=()
-for package in hyperfine netpbm imagemagick time eatmydata; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]} > 0)); then
-    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBMP24TO8_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --parallel >/dev/null
-cli="$build/cli/bmp24to8-cli"
 
 mkdir -p "$work"/{src,ours,floor,netpbm,magick,window}
 # ImageMagick's default policy refuses the largest pictures; give it room.
@@ -38,8 +24,6 @@ cat > "$work/policy.xml" <<'POLICY'
 POLICY
 export MAGICK_CONFIGURE_PATH="$work"
 
-median_ms() { awk -F, -v n="$2" 'NR == n + 1 { printf "%.1f", $4 * 1000 }' "$1"; }
-peak_mib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }'; }
 exact() { "$build/bench/samepixels" "$1" "$2" 2>/dev/null && echo yes || echo NO; }
 
 echo "| picture | source MiB | ours ms | MB/s | peak MiB (limit) | floor ms | ours / floor | netpbm ms | x netpbm | ImageMagick ms | x ImageMagick | exact |"

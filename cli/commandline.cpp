@@ -51,6 +51,10 @@ Options:
   --check                      Writes nothing: prints, for each FILE that would
                                be converted, its number of colours and whether
                                it would have 8 or 4 bits per pixel.
+  --newer-headers              Also reads pictures with the newer 108- or
+                               124-byte header, as today's tools write them,
+                               when their colours are plain sRGB (a colour
+                               profile would be lost: such a FILE is refused).
 
 Arguments:
   FILE                         24-bit BMP pictures to convert; - for standard
@@ -72,7 +76,9 @@ A file that is replaced keeps its owner, group, mode, access list and extended
 attributes; it is a new file, so other hard links to it keep the old picture.
 Ctrl+C stops at the next safe point (a file being written is finished); TERM,
 HUP, a second Ctrl+C and every other signal that ends a program end it at
-once by that signal, removing the temporary file being written.
+once by that signal, removing the temporary file being written. A reader of
+standard output that goes away ends it by SIGPIPE (141), unless SIGPIPE is
+ignored: then it is a write error.
 Exit status: 0 all converted, 1 some file not converted or standard output
 not written ("write error"), 2 usage error, 130 interrupted by Ctrl+C.
 )";
@@ -145,10 +151,11 @@ std::string StepText(const Progress &progress)
 class CommandLineHost final : public ConversionHost
 {
 public:
-    CommandLineHost(bool fourBit, PalettePlacement placement, bool showProgress)
-        : fourBit_(fourBit), placement_(placement), showProgress_(showProgress) {}
+    CommandLineHost(bool fourBit, PalettePlacement placement, bool newerHeaders, bool showProgress)
+        : fourBit_(fourBit), placement_(placement), newerHeaders_(newerHeaders), showProgress_(showProgress) {}
 
     bool fourBitWanted() const override { return fourBit_; }
+    bool newerHeadersAccepted() const override { return newerHeaders_; }
     PalettePlacement palettePlacement() const override { return placement_; }
     bool abortRequested() const override { return platform::InterruptRequested(); }
     bool yield() override { return true; }
@@ -163,17 +170,28 @@ public:
 
     void showProgress(const Progress &progress) override { showStep(StepText(progress)); }
 
-    void showStep(const std::string &step)
+    void showStep(const std::string &step, bool now = false)
     {
         if (showProgress_)
-            status_.show(number_, count_, name_, step);
+            status_.show(number_, count_, name_, step, now);
     }
 
-    // A FILE's failure line, under the status line's place.
+    // Shows where the run is before a wait of unknown length.
+    void showNow() { showStep(StepText({Step::Reading, 0}), true); }
+
+    // A FILE's failure line, under the status line's place. The first
+    // picture refused for a newer header is followed by the way through, on a
+    // line of the program's own, so that the failure lines stay as they are.
     void report(const Problem &problem, const std::string &source, const std::string &destination)
     {
         status_.clear();
         PrintLine(stderr, FailureLine(problem, source, destination));
+        const bool newer = problem.headerSize == 108 || problem.headerSize == 124;
+        if (problem.failure == Failure::HeaderSizeMismatch && newer && !newerHeaders_ && !hinted_) {
+            hinted_ = true;
+            PrintLine(stderr, kProgram + ": hint: --newer-headers converts pictures with the newer " + std::to_string(problem.headerSize)
+                                  + "-byte header when their colours are plain sRGB");
+        }
     }
 
     void finish() { status_.clear(); }
@@ -181,7 +199,9 @@ public:
 private:
     bool fourBit_;
     PalettePlacement placement_;
+    bool newerHeaders_;
     bool showProgress_;
+    bool hinted_ = false;
     StatusLine status_;
     int number_ = 0;
     int count_ = 0;
@@ -197,7 +217,7 @@ int usageError(const std::string &message)
 }
 
 // The options this program knows.
-enum class OptionId { Help, Version, NoFourBit, Placement, Dest, Output, Check };
+enum class OptionId { Help, Version, NoFourBit, Placement, Dest, Output, Check, NewerHeaders };
 
 // An option as it is written: its long name, its letter (0 for none), and
 // whether it takes a value.
@@ -213,7 +233,7 @@ constexpr KnownOption kOptions[] = {
     {OptionId::Help, "help", 'h', false},         {OptionId::Version, "version", 'v', false},
     {OptionId::NoFourBit, "no-four-bit", 0, false}, {OptionId::Placement, "placement", 0, true},
     {OptionId::Dest, "dest", 0, true},            {OptionId::Output, "output", 'o', true},
-    {OptionId::Check, "check", 0, false},
+    {OptionId::Check, "check", 0, false},         {OptionId::NewerHeaders, "newer-headers", 0, false},
 };
 
 const KnownOption *FindOption(const std::function<bool(const KnownOption &)> &matches)
@@ -382,8 +402,10 @@ std::string PathInFolder(std::string folder, const std::string &name)
 Problem Prepare(const std::string &source, Picture &picture, CommandLineHost &host)
 {
     std::string bytes;
-    const std::optional<platform::StreamRead> read =
-        platform::ReadStream(source == kStandardStream ? std::string() : source, bytes);
+    const std::string stream = source == kStandardStream ? std::string() : source;
+    if (platform::StreamIdentity(stream))
+        host.showNow();   // a stream may keep the program waiting
+    const std::optional<platform::StreamRead> read = platform::ReadStream(stream, bytes);
     if (!read)
         return PrepareFile(source, picture, host);
     switch (*read) {
@@ -440,6 +462,7 @@ struct Plan
 {
     bool checkOnly = false;
     bool fourBit = true;
+    bool newerHeaders = false;
     PalettePlacement placement = PalettePlacement::BootScreen;
     std::vector<Job> jobs;
     std::vector<std::string> duplicates;   // destinations that an earlier FILE writes
@@ -456,6 +479,7 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
     plan.placement = *placement;
     plan.fourBit = !options.isSet(OptionId::NoFourBit);
     plan.checkOnly = options.isSet(OptionId::Check);
+    plan.newerHeaders = options.isSet(OptionId::NewerHeaders);
     const bool toDest = options.isSet(OptionId::Dest);
     const bool toFolder = toDest && options.value(OptionId::Dest) != kStandardStream;
     const bool toStandardOutput = toDest && !toFolder;
@@ -466,6 +490,9 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
         return "Missing --dest DIR (or --output PATH, or --check).";
     if (toOutput && options.value(OptionId::Output).empty())
         return "--output needs a PATH; it was given an empty one.";
+    // A picture is no text for a terminal, as gzip says of its output.
+    if (toStandardOutput && platform::StandardOutputIsTerminal())
+        return "Standard output is a terminal: redirect it (--dest - > out.bmp), or use --output PATH.";
     const std::string destination = toFolder ? options.value(OptionId::Dest) : std::string();
     if (toFolder && !platform::IsFolder(destination))
         return "'" + destination + (platform::Exists(destination) ? "' is not a folder." : "' does not exist.");
@@ -477,8 +504,20 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
     const auto standardInputs = std::count(files.begin(), files.end(), kStandardStream);
     if (toFolder && standardInputs > 0)
         return "Standard input has no name to write under in DIR: use --output PATH or --dest -.";
-    if (standardInputs > 1)
-        return "Standard input (-) can be read only once.";
+    // A stream named twice (- and /dev/stdin, a pipe and its /dev/fd name)
+    // would be read empty the second time.
+    std::map<std::string, std::string> streams;
+    for (const std::string &file : files) {
+        const std::optional<std::string> stream = platform::StreamIdentity(file == kStandardStream ? std::string() : file);
+        if (!stream)
+            continue;
+        const auto [named, first] = streams.emplace(*stream, file);
+        if (first)
+            continue;
+        if (named->second == kStandardStream || file == kStandardStream)
+            return "Standard input (-) can be read only once" + std::string(file == named->second ? "." : " (" + named->second + " is " + file + ").");
+        return "'" + named->second + "' and '" + file + "' are one stream, which can be read only once.";
+    }
 
     // Two FILEs of one run must not write the same file: the second would
     // silently replace the first. Links are followed as the writer follows them.
@@ -503,7 +542,7 @@ int RunPlan(const Plan &plan, size_t fileCount)
         PrintLine(stderr, FailureLine({Failure::DuplicateDestination}, {}, duplicate));
         status = ExitSomeFailed;
     }
-    CommandLineHost host(plan.fourBit, plan.placement, platform::StandardErrorIsTerminal());
+    CommandLineHost host(plan.fourBit, plan.placement, plan.newerHeaders, platform::StandardErrorIsTerminal());
     platform::CatchSignals(platform::Interrupt::StopsAtSafePoint);
     size_t converted = 0;
     size_t started = 0;

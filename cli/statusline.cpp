@@ -109,21 +109,39 @@ std::string StatusLine::fitted(const std::string &prefix, const std::string &nam
 
 std::string ForTerminal(const std::string &text)
 {
+    return ForTerminal(text, platform::TerminalShowsUtf8());
+}
+
+std::string ForTerminal(const std::string &text, bool utf8)
+{
     std::string shown;
     shown.reserve(text.size());
     for (const Glyph &glyph : Glyphs(text)) {
         const char32_t c = glyph.codePoint;
         const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
-        if (glyph.valid && !control)
+        // Marks and overrides that turn the text's direction would show the
+        // rest of the line in another order than it has.
+        const bool direction = InRanges(c, {{0x061C, 0x061C}, {0x200E, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069}});
+        // A terminal of another character set would show UTF-8 as several
+        // characters of its own.
+        const bool shownAsIs = utf8 || c < 0x80;
+        if (glyph.valid && !control && !direction && shownAsIs)
             shown += glyph.bytes;
+        else if (glyph.valid && !utf8)
+            shown.append(glyph.bytes.size(), '?');   // one a byte, as ls shows them
         else
             shown += '?';
     }
     return shown;
 }
 
-void StatusLine::show(int number, int count, const std::string &name, const std::string &text)
+void StatusLine::show(int number, int count, const std::string &name, const std::string &text, bool now)
 {
+    static constexpr std::chrono::milliseconds kPace(100);
+    const auto time = std::chrono::steady_clock::now();
+    if (!now && time - drawn_ < kPace)
+        return;
+    drawn_ = time;
     // The last column is left free: writing into it makes some terminals wrap.
     const int columns = platform::StandardErrorColumns();
     const int usable = (columns > 0 ? columns : 80) - 1;

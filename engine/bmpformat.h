@@ -23,6 +23,19 @@
 //                                                                   blue, green, red, 0
 //     1078/118   pixel rows (output); the source's rows start at its pixel data offset
 //
+// A source may instead carry the newer information header of 108 bytes (version
+// 4) or 124 bytes (version 5) when the host accepts them: the same first 40
+// bytes, then colour masks and the colour space, which this program reads only
+// to make sure that nothing would be lost (an output has the 40-byte header):
+//
+//       54   16  colour masks           ignored (24 bits have no masks)
+//       70    4  colour space type      "sRGB" or "Win " (the system's), else refused
+//       74   48  end points, gammas     ignored: they belong to a calibrated space
+//      122    4  rendering intent       ignored (version 5 only, as below)
+//      126    8  profile offset, size   ignored: an embedded or linked profile is a
+//                                       colour space type of its own, refused
+//      134    4  reserved
+//
 // Pixel rows are stored bottom row first (a source with a negative height stores
 // them top row first). Every row is padded with zero bytes to a multiple of 4:
 //
@@ -64,8 +77,18 @@ inline constexpr Field coloursUsed{46, 4};
 inline constexpr Field importantColours{50, 4};
 } // namespace field
 
+namespace field {
+inline constexpr Field colourSpaceType{70, 4};
+} // namespace field
+
 inline constexpr std::int64_t kFileHeaderSize = 14;
 inline constexpr std::int64_t kInfoHeaderSize = 40;
+inline constexpr std::int64_t kVersion4InfoHeaderSize = 108;
+inline constexpr std::int64_t kVersion5InfoHeaderSize = 124;
+// The colour space types that mean plain sRGB: "sRGB", and "Win " (the system's
+// own, which is sRGB), as they read as little-endian numbers.
+inline constexpr std::int32_t kColourSpaceSrgb = 0x73524742;
+inline constexpr std::int32_t kColourSpaceWindows = 0x57696E20;
 inline constexpr std::int64_t kHeaderSize = kFileHeaderSize + kInfoHeaderSize;   // 54
 static_assert(field::infoHeaderSize.offset == kFileHeaderSize && field::importantColours.end() == kHeaderSize);
 inline constexpr int kMaxColours = 256;

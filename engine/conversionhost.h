@@ -53,4 +53,9 @@ public:
     virtual bool yield() = 0;
     // The user's stop request. It can only change during yield().
     virtual bool abortRequested() const = 0;
+
+    // Whether a source may carry the newer information header of 108 or 124
+    // bytes, when it holds plain sRGB pixels: the command line's option. Read
+    // once per file, as its header is read.
+    virtual bool newerHeadersAccepted() const { return false; }
 };

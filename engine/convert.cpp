@@ -20,7 +20,7 @@ namespace {
 Problem ReadAndIndex(ByteSource &source, Picture &picture, ConversionHost &host)
 {
     SourceHeader header;
-    if (Problem problem = ReadSourceHeader(source, header))
+    if (Problem problem = ReadSourceHeader(source, header, host.newerHeadersAccepted()))
         return problem;
     return IndexColours(source, header, picture, host);
 }

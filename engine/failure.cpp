@@ -22,6 +22,9 @@ std::string LineOf(const Problem &problem, const std::string &sourcePath, const 
         return std::string("File truncated - ") + sourcePath;
     case Failure::Compressed:
         return std::string("Compressed bitmaps are not supported - ") + sourcePath;
+    case Failure::ColourSpaceWouldBeLost:
+        return std::string("The picture's colour profile or colour space would be lost (only sRGB is converted) - ")
+            + sourcePath;
     case Failure::InvalidDimensions:
         return std::string("Invalid bitmap dimensions - ") + sourcePath;
     case Failure::BadPixelDataOffset:

@@ -12,10 +12,11 @@ enum class Failure {
     None,
     CannotOpen,              // the source cannot be opened or read
     NotBmp,                  // no "BM" signature, or fewer than 2 bytes
-    HeaderSizeMismatch,      // information header size is not 40
+    HeaderSizeMismatch,      // information header size is not 40 (nor 108 or 124 where those are accepted)
     NotTwentyFourBit,        // bits per pixel is not 24
     Truncated,               // the file ends before a header field or a pixel it needs
     Compressed,              // compression field is not 0
+    ColourSpaceWouldBeLost,  // a newer header's colour profile or colour space other than sRGB
     InvalidDimensions,       // negative width, impossible height, or an output over 2 GiB
     BadPixelDataOffset,      // pixel data offset inside the header or past the end
     TooManyColours,          // a 257th distinct colour
@@ -34,13 +35,15 @@ enum class Failure {
 struct Problem
 {
     Problem() = default;
-    Problem(Failure failure, std::int64_t row = 0, std::int64_t column = 0, std::string reason = {})
-        : failure(failure), row(row), column(column), reason(std::move(reason)) {}
+    Problem(Failure failure, std::int64_t row = 0, std::int64_t column = 0, std::string reason = {},
+            std::int64_t headerSize = 0)
+        : failure(failure), row(row), column(column), reason(std::move(reason)), headerSize(headerSize) {}
 
     Failure failure = Failure::None;
     std::int64_t row = 0;
     std::int64_t column = 0;
     std::string reason;
+    std::int64_t headerSize = 0;   // the information header's size, when it was refused
 
     explicit operator bool() const { return failure != Failure::None; }
 };

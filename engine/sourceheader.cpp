@@ -8,12 +8,13 @@
 #include <limits>
 #include <string>
 
-Problem ReadSourceHeader(ByteSource &source, SourceHeader &header)
+Problem ReadSourceHeader(ByteSource &source, SourceHeader &header, bool newerHeaders)
 {
     const std::int64_t fileSize = source.size();
     if (fileSize < 0)
         return {Failure::CannotOpen};
-    const std::int64_t available = std::min(fileSize, bmp::kHeaderSize);
+    const std::int64_t largestHeader = bmp::kFileHeaderSize + (newerHeaders ? bmp::kVersion5InfoHeaderSize : bmp::kInfoHeaderSize);
+    const std::int64_t available = std::min(fileSize, largestHeader);
     std::string bytes(size_t(available), '\0');
     for (std::int64_t got = 0; got < available;) {
         const std::int64_t read = source.read(bytes.data() + got, available - got);
@@ -34,8 +35,11 @@ Problem ReadSourceHeader(ByteSource &source, SourceHeader &header)
     if (!holds(bmp::field::infoHeaderSize))
         return {Failure::Truncated};
     const std::int32_t pixelDataOffset = DWordToNumber(read(bmp::field::pixelDataOffset));
-    if (DWordToNumber(read(bmp::field::infoHeaderSize)) != bmp::kInfoHeaderSize)
-        return {Failure::HeaderSizeMismatch};
+    const std::int32_t infoHeaderSize = DWordToNumber(read(bmp::field::infoHeaderSize));
+    const bool newer = infoHeaderSize == bmp::kVersion4InfoHeaderSize || infoHeaderSize == bmp::kVersion5InfoHeaderSize;
+    if (infoHeaderSize != bmp::kInfoHeaderSize && !(newer && newerHeaders))
+        return {Failure::HeaderSizeMismatch, 0, 0, {}, infoHeaderSize};
+    const std::int64_t headerSize = bmp::kFileHeaderSize + infoHeaderSize;
 
     if (!holds(bmp::field::bitsPerPixel))
         return {Failure::Truncated};
@@ -45,10 +49,17 @@ Problem ReadSourceHeader(ByteSource &source, SourceHeader &header)
         return {Failure::NotTwentyFourBit};
 
     // From here on every test needs the whole header.
-    if (fileSize < bmp::kHeaderSize)
+    if (fileSize < headerSize)
         return {Failure::Truncated};
     if (DWordToNumber(read(bmp::field::compression)) != 0)
         return {Failure::Compressed};
+    // An output has the 40-byte header, which holds no colour space: only
+    // pixels meant as sRGB are the same pixels there.
+    if (newer) {
+        const std::int32_t space = DWordToNumber(read(bmp::field::colourSpaceType));
+        if (space != bmp::kColourSpaceSrgb && space != bmp::kColourSpaceWindows)
+            return {Failure::ColourSpaceWouldBeLost};
+    }
 
     if (width < 0 || height == std::numeric_limits<std::int32_t>::min())
         return {Failure::InvalidDimensions};
@@ -57,7 +68,7 @@ Problem ReadSourceHeader(ByteSource &source, SourceHeader &header)
     if (bmp::pixelDataOffset(false) + rows * bmp::eightBitRowBytes(width) > bmp::kLargestFile)
         return {Failure::InvalidDimensions};
 
-    if (pixelDataOffset < bmp::kHeaderSize || pixelDataOffset > fileSize)
+    if (pixelDataOffset < headerSize || pixelDataOffset > fileSize)
         return {Failure::BadPixelDataOffset};
 
     // Bounded by the dimension test above: rows x row bytes stays far below 2^63.

@@ -21,7 +21,8 @@ struct SourceHeader
 };
 
 // The tests, in this order: signature, information header size, bits per pixel,
-// compression, dimensions, pixel data offset, and that the file holds every
-// pixel byte (the filler after the last row may be missing). A test whose
-// header bytes are missing gives Truncated.
-Problem ReadSourceHeader(ByteSource &source, SourceHeader &header);
+// compression, colour space (newer headers only), dimensions, pixel data
+// offset, and that the file holds every pixel byte (the filler after the last
+// row may be missing). A test whose header bytes are missing gives Truncated.
+// The newer headers of 108 and 124 bytes are accepted only when `newerHeaders`.
+Problem ReadSourceHeader(ByteSource &source, SourceHeader &header, bool newerHeaders = false);

@@ -17,6 +17,9 @@ bool StandardErrorIsTerminal();
 bool StandardOutputIsTerminal();
 // The width of that terminal in columns, or 0 when it cannot be told.
 int StandardErrorColumns();
+// Whether the terminal is taken to show UTF-8: the user's locale's character
+// set is UTF-8 (always, on Windows, whose console the program sets to UTF-8).
+bool TerminalShowsUtf8();
 
 // The operating system's version as one 32-bit value: the major version in the
 // lowest byte, the minor version in the next, the build number above them.
@@ -42,11 +45,18 @@ std::vector<Argument> NativeArguments(int argc, char **argv);
 // console shows UTF-8, the encoding of every line the program writes.
 void PrepareStandardStreams();
 
+// What tells a stream apart from another, for a stream that can be read only
+// once: standard input (an empty path) or a path naming a pipe, a terminal, a
+// socket or a device; nothing for anything else (files are read afresh each
+// time). Two names of one stream ("-" and /dev/stdin) give the same text.
+std::optional<std::string> StreamIdentity(const std::string &path);
+
 // How reading a stream ended.
 enum class StreamRead { Complete, Failed, Interrupted };
 // All of standard input (an empty path), or of a path that names something
 // read from start to end only, as standard input is: a pipe (a named one,
-// /dev/fd/N, a process substitution) or a terminal. Nothing, having read
+// /dev/fd/N, a process substitution) or a terminal. Standard input that was
+// closed when the program started cannot be read (Failed). Nothing, having read
 // nothing, when the path names anything else (a regular file, a folder), which
 // is opened as a file. The path is opened once, so a pipe's writer sees one
 // reader. A Ctrl+C ends the read at once: a stream may never end.

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include <cerrno>
+#include <clocale>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/ioctl.h>
@@ -39,6 +41,19 @@ int StandardErrorColumns()
     return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
+bool TerminalShowsUtf8()
+{
+    static const bool utf8 = [] {
+        // The locale is asked once and the program's own put back: nothing
+        // else of the program depends on it.
+        const bool set = setlocale(LC_CTYPE, "") != nullptr;
+        const bool isUtf8 = set && std::string(nl_langinfo(CODESET)) == "UTF-8";
+        setlocale(LC_CTYPE, "C");
+        return isUtf8;
+    }();
+    return utf8;
+}
+
 std::uint32_t SystemVersionValue()
 {
     return 0;
@@ -52,11 +67,18 @@ std::vector<Argument> NativeArguments(int argc, char **argv)
     return arguments;
 }
 
+namespace {
+
+bool standardInputClosed = false;
+
+} // namespace
+
 void PrepareStandardStreams()
 {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
+        standardInputClosed = standardInputClosed || fd == STDIN_FILENO;
         const int null = ::open("/dev/null", O_RDONLY);
         if (null >= 0 && null != fd) {
             dup2(null, fd);
@@ -119,10 +141,20 @@ StreamRead ReadToEnd(int fd, std::string &bytes)
 
 } // namespace
 
+std::optional<std::string> StreamIdentity(const std::string &path)
+{
+    struct stat status;
+    if ((path.empty() ? fstat(STDIN_FILENO, &status) : stat(path.c_str(), &status)) != 0)
+        return std::nullopt;
+    if (!S_ISFIFO(status.st_mode) && !S_ISCHR(status.st_mode) && !S_ISSOCK(status.st_mode))
+        return std::nullopt;
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+}
+
 std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes)
 {
     if (path.empty())
-        return ReadToEnd(STDIN_FILENO, bytes);
+        return standardInputClosed ? StreamRead::Failed : ReadToEnd(STDIN_FILENO, bytes);
     // Files, folders and disks are the file layer's; they are not opened here.
     struct stat status;
     if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode) || S_ISDIR(status.st_mode) || S_ISBLK(status.st_mode))

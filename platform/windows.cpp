@@ -120,6 +120,11 @@ int StandardErrorColumns()
     return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+bool TerminalShowsUtf8()
+{
+    return true;
+}
+
 std::uint32_t SystemVersionValue()
 {
     return std::uint32_t(GetVersion());
@@ -157,6 +162,13 @@ void PrepareStandardStreams()
         SetConsoleOutputCP(CP_UTF8);
         std::atexit(RestoreCodePage);
     }
+}
+
+std::optional<std::string> StreamIdentity(const std::string &path)
+{
+    if (!path.empty())
+        return std::nullopt;
+    return std::string("standard input");
 }
 
 std::optional<StreamRead> ReadStream(const std::string &path, std::string &bytes)

@@ -89,6 +89,8 @@ private slots:
                                             << QByteArray("Unexpected value after '--check'.");
         QTest::newRow("-o without value") << QStringList{"src/good.bmp", "-o"} << QByteArray("Missing value after '-o'.");
         QTest::newRow("standard input twice") << QStringList{"--check", "-", "-"} << QByteArray("read only once");
+        QTest::newRow("- and /dev/stdin") << QStringList{"--check", "-", "/dev/stdin"} << QByteArray("read only once (- is /dev/stdin)");
+        QTest::newRow("/dev/fd/0 and -") << QStringList{"--check", "/dev/fd/0", "-"} << QByteArray("read only once (/dev/fd/0 is -)");
         QTest::newRow("empty --output") << QStringList{"-o", "", "src/good.bmp"} << QByteArray("empty");
         QTest::newRow("a FILE that starts with a dash")
             << QStringList{"--check", "-dash.bmp"}
@@ -294,6 +296,10 @@ private slots:
         QTest::newRow("--dest -, full") << "\"$0\" --dest - src/good.bmp >/dev/full" << 1
                                         << QByteArray("Cannot write file - - (No space left on device)\n");
         QTest::newRow("a process substitution is read") << "\"$0\" --check <(cat src/good.bmp) >/dev/null" << 0 << QByteArray();
+        // As Unix tools end when their reader goes: by the signal.
+        QTest::newRow("--check, reader gone") << "files=$(yes src/good.bmp | head -5000); \"$0\" --check $files | head -1 >/dev/null; exit ${PIPESTATUS[0]}"
+                                              << 141 << QByteArray();
+        QTest::newRow("standard input closed") << "\"$0\" --check - <&-" << 1 << QByteArray("Cannot open file - -\n");
         QTest::newRow("a named pipe is read")
             << "rm -f pipe && mkfifo pipe && { cat src/good.bmp >pipe & } && \"$0\" --check pipe >/dev/null; s=$?; wait; rm pipe; exit $s"
             << 0 << QByteArray();
@@ -371,6 +377,53 @@ private slots:
         QCOMPARE(::unlink((folder + "/" + name).constData()), 0);   // Qt could not remove it
     }
 #endif
+
+    void newerHeaders_data()
+    {
+        QTest::addColumn<int>("headerSize");
+        QTest::addColumn<quint32>("colourSpace");
+        QTest::addColumn<bool>("option");
+        QTest::addColumn<QByteArray>("err");   // empty when converted to the classic twin's bytes
+        const quint32 srgb = 0x73524742, windows = 0x57696E20, embedded = 0x4D424544, linked = 0x4C494E4B, calibrated = 0;
+        const QByteArray lost = "The picture's colour profile or colour space would be lost (only sRGB is converted) - newer.bmp\n";
+        const QByteArray mismatch = "Sorry, only Windows BMP's are currently supported. Send me some OS/2 bitmaps and I will add "
+                                    "their support. (Header size mismatch) - newer.bmp\n";
+        QTest::newRow("124 bytes, sRGB") << 124 << srgb << true << QByteArray();
+        QTest::newRow("108 bytes, the system's colours") << 108 << windows << true << QByteArray();
+        QTest::newRow("124 bytes, an embedded profile") << 124 << embedded << true << lost;
+        QTest::newRow("124 bytes, a linked profile") << 124 << linked << true << lost;
+        QTest::newRow("108 bytes, calibrated") << 108 << calibrated << true << lost;
+        QTest::newRow("124 bytes, without the option")
+            << 124 << srgb << false
+            << mismatch + "bmp24to8-cli: hint: --newer-headers converts pictures with the newer 124-byte header when their colours are plain sRGB\n";
+        QTest::newRow("64 bytes (OS/2), with the option") << 64 << srgb << true << mismatch;
+    }
+    // The newer headers that today's tools write are read on request, when
+    // nothing would be lost; an output has the classic header as always.
+    void newerHeaders()
+    {
+        QFETCH(int, headerSize);
+        QFETCH(quint32, colourSpace);
+        QFETCH(bool, option);
+        QFETCH(QByteArray, err);
+        const QByteArray classic = MakeSource({.width = 5, .height = 3, .pixel = [](int x, int y) { return DistinctColour(x * y); }});
+        QByteArray newer = classic;
+        newer.insert(54, QByteArray(headerSize - 40, '\0'));
+        PutDWord(newer, 2, quint32(newer.size()));
+        PutDWord(newer, 10, quint32(14 + headerSize));
+        PutDWord(newer, 14, quint32(headerSize));
+        if (headerSize >= 108)
+            PutDWord(newer, 70, colourSpace);
+        QVERIFY(WriteFileBytes(path(QStringLiteral("newer.bmp")), newer) && WriteFileBytes(path(QStringLiteral("classic.bmp")), classic));
+        const QStringList options = option ? QStringList{QStringLiteral("--newer-headers")} : QStringList();
+        const Run converted = run(options + QStringList{QStringLiteral("--dest"), QStringLiteral("-"), QStringLiteral("newer.bmp")});
+        QCOMPARE(converted.err, err);
+        QCOMPARE(converted.exitCode, err.isEmpty() ? 0 : 1);
+        if (err.isEmpty())
+            QCOMPARE(converted.out, run({QStringLiteral("--dest"), QStringLiteral("-"), QStringLiteral("classic.bmp")}).out);
+        else
+            QCOMPARE(converted.out, QByteArray());
+    }
 
     void unwritableDestinationNamesTheDestination()
     {

@@ -28,10 +28,13 @@ struct TerminalRun
 // What a run on a terminal is given besides its arguments.
 struct TerminalSetup
 {
-    QByteArray signalAfter;    // once the output contains this (never when empty)...
-    QList<int> toSend;         // ...these are sent: SIGINT typed as Ctrl+C, others with kill
+    QByteArray signalAfter = {};   // once the output contains this (never when empty)...
+    QList<int> toSend = {};        // ...these are sent: SIGINT typed as Ctrl+C, others with kill
     bool interruptIgnored = false;
     bool holdSync = false;     // the first fsync announced and held for a while
+    QByteArray locale = "C.UTF-8";
+    int slowSync = 0;          // milliseconds every fsync takes, when not 0
+    bool everyStep = false;    // the status line shows every step, however fast
 };
 
 // Runs argv on a new terminal `columns` wide, in `folder`, with the terminal as its standard
@@ -45,10 +48,17 @@ TerminalRun runOnTerminal(const QList<QByteArray> &argv, const QString &folder, 
     QList<QByteArray> environment;
     for (char **variable = environ; *variable; ++variable) {
         const QByteArray entry(*variable);
-        if (!setup.holdSync || !(entry.startsWith("LD_PRELOAD=") || entry.startsWith("ASAN_OPTIONS=")))
+        const bool held = setup.holdSync || setup.slowSync || setup.everyStep;
+        if (!(held && (entry.startsWith("LD_PRELOAD=") || entry.startsWith("ASAN_OPTIONS="))) && !entry.startsWith("LC_")
+            && !entry.startsWith("LANG="))
             environment << entry;
     }
-    if (setup.holdSync) {
+    environment << "LC_ALL=" + setup.locale;
+    if (setup.slowSync)
+        environment << "SLOW_SYNC_MS=" + QByteArray::number(setup.slowSync);
+    if (setup.everyStep)
+        environment << "EVERY_STEP=1";
+    if (setup.holdSync || setup.slowSync || setup.everyStep) {
         // The sanitizers' library would otherwise insist on being loaded first.
         environment << "LD_PRELOAD=" HOLD_SYNC << "ASAN_OPTIONS=" + qgetenv("ASAN_OPTIONS") + ":verify_asan_link_order=0";
     }
@@ -190,7 +200,8 @@ private slots:
             QVERIFY(WriteFileBytes(QDir(out).filePath(QStringLiteral("%1.bmp").arg(i)), "old"));
             argv << "large/" + QByteArray::number(i) + ".bmp";
         }
-        const TerminalRun run = runOnTerminal(argv, dir_.path(), 80, {.signalAfter = moment, .toSend = toSend, .holdSync = true});
+        const TerminalRun run = runOnTerminal(argv, dir_.path(), 80, {.signalAfter = moment, .toSend = toSend, .holdSync = true,
+                                                                  .everyStep = true});
 
         QVERIFY2(WIFSIGNALED(run.status) && WTERMSIG(run.status) == toSend.first(), run.screen.right(300).constData());
         QCOMPARE(entriesOf(out).size(), kLargeFiles);   // no temporary beside them
@@ -215,11 +226,16 @@ private slots:
     {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("shown");
-        QTest::newRow("newline") << QByteArray("new\nline.bmp") << QByteArray("new?line.bmp");
-        QTest::newRow("escape sequence") << QByteArray("red\x1b[31m.bmp") << QByteArray("red?[31m.bmp");
-        QTest::newRow("C1 control in UTF-8") << QByteArray("csi\xc2\x9b" "31m.bmp") << QByteArray("csi?31m.bmp");
-        QTest::newRow("C1 control as a byte") << QByteArray("csi\x9b" "31m.bmp") << QByteArray("csi?31m.bmp");
-        QTest::newRow("tabs, wider than the terminal") << QByteArray(60, '\t') + ".bmp" << QByteArray(60, '?') + ".bmp";
+        QTest::addColumn<QByteArray>("locale");
+        const QByteArray utf8 = "C.UTF-8";
+        QTest::newRow("newline") << QByteArray("new\nline.bmp") << QByteArray("new?line.bmp") << utf8;
+        QTest::newRow("escape sequence") << QByteArray("red\x1b[31m.bmp") << QByteArray("red?[31m.bmp") << utf8;
+        QTest::newRow("C1 control in UTF-8") << QByteArray("csi\xc2\x9b" "31m.bmp") << QByteArray("csi?31m.bmp") << utf8;
+        QTest::newRow("C1 control as a byte") << QByteArray("csi\x9b" "31m.bmp") << QByteArray("csi?31m.bmp") << utf8;
+        QTest::newRow("tabs, wider than the terminal") << QByteArray(60, '\t') + ".bmp" << QByteArray(60, '?') + ".bmp" << utf8;
+        QTest::newRow("right-to-left override") << QByteArray("gpj.\xe2\x80\xae" "bmp") << QByteArray("gpj.?bmp") << utf8;
+        QTest::newRow("isolate and mark") << QByteArray("a\xe2\x81\xa7" "b\xe2\x80\x8f.bmp") << QByteArray("a?b?.bmp") << utf8;
+        QTest::newRow("beyond ASCII, a locale not UTF-8") << QByteArray("\xc5\xbelu\xc5\xa5.bmp") << QByteArray("??lu??.bmp") << QByteArray("C");
     }
     // On a terminal a name shows each control character as "?": the status
     // line, the --check line and a failure line can neither move the cursor
@@ -229,6 +245,7 @@ private slots:
     {
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, shown);
+        QFETCH(QByteArray, locale);
         const QByteArray folder = QFile::encodeName(dir_.filePath(QStringLiteral("hostile")));
         QDir(QString::fromLocal8Bit(folder)).removeRecursively();
         QVERIFY(QDir().mkpath(QString::fromLocal8Bit(folder)));
@@ -238,10 +255,10 @@ private slots:
         file.write(ReadFileBytes(dir_.filePath(QStringLiteral("in/000.bmp"))));
         file.close();
         const QList<QByteArray> argv{CLI_PATH, "--check", name, "missing-" + name};
-        const TerminalRun run = runOnTerminal(argv, QString::fromLocal8Bit(folder), 50);
+        const TerminalRun run = runOnTerminal(argv, QString::fromLocal8Bit(folder), 50, {.locale = locale});
 
         QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1, run.screen.constData());
-        for (const char *raw : {"\x1b", "\t", "\x9b"})
+        for (const char *raw : {"\x1b", "\t", "\x9b", "\xe2\x80\xae"})
             QVERIFY2(!run.screen.contains(raw), run.screen.constData());
         QCOMPARE(run.screen.count('\n'), 2);   // the --check line and the failure line
         QVERIFY2(run.screen.contains(shown + ": 200 colours, 8-bit\r\n"), run.screen.constData());
@@ -286,8 +303,8 @@ private slots:
         const QList<QByteArray> argv = inShellLoop
             ? QList<QByteArray>{"/bin/bash", "-c", "for i in 1 2; do " + convert + "; done; echo loop went on"}
             : QList<QByteArray>{"/bin/sh", "-c", "exec " + convert};
-        const TerminalRun run = runOnTerminal(argv, dir_.path(), 200, {.signalAfter = "[3/",
-                                                                   .toSend = {SIGINT}, .interruptIgnored = ignored});
+        const TerminalRun run = runOnTerminal(argv, dir_.path(), 200, {.signalAfter = "[3/", .toSend = {SIGINT},
+                                                                   .interruptIgnored = ignored, .everyStep = true});
 
         const QStringList written = entriesOf(out);
         for (const QString &name : written)
@@ -319,6 +336,27 @@ private slots:
         QCOMPARE(ReadFileBytes(dir_.filePath(QStringLiteral("last/0.bmp"))), largeOutput_);
     }
 
+    // A batch of small files is not slowed by its status line: it is drawn
+    // at a pace a person can read, not for every file and row.
+    void statusLineAtAHumanPace()
+    {
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("paced")));
+        const TerminalRun run = runOnTerminal({"/bin/sh", "-c", "exec " CLI_PATH " --dest paced in/0*.bmp in/1*.bmp"}, dir_.path(), 80);
+        QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0, run.screen.right(300).constData());
+        QCOMPARE(QDir(dir_.filePath(QStringLiteral("paced"))).entryList(QDir::Files).size(), 200);
+        const qsizetype redraws = run.screen.count("\r[");
+        QVERIFY2(redraws >= 1 && redraws < 30, qPrintable(QString::number(redraws)));
+    }
+
+    // A picture is not written to a terminal.
+    void standardOutputOnATerminal()
+    {
+        const TerminalRun run = runOnTerminal({CLI_PATH, "--dest", "-", "in/000.bmp"}, dir_.path(), 80);
+        QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2, run.screen.constData());
+        QVERIFY2(run.screen.startsWith("bmp24to8-cli: Standard output is a terminal"), run.screen.constData());
+        QVERIFY(!run.screen.contains("BM"));
+    }
+
     void statusLineFitsANarrowTerminal_data()
     {
         QTest::addColumn<int>("columns");
@@ -328,12 +366,12 @@ private slots:
         QTest::newRow("a long name, 50 columns") << 50 << QByteArray(66, 'n') + ".bmp"
                                                  << QByteArrayList{"[1/2] nnn", "...nnn", "[2/2] in/001.bmp"}
                                                  << QByteArrayList{};
-        QTest::newRow("a short name, 14 columns") << 14 << QByteArray("a.bmp") << QByteArrayList{"reading 50 %"}
+        QTest::newRow("a short name, 14 columns") << 14 << QByteArray("a.bmp") << QByteArrayList{"reading 0 %"}
                                                   << QByteArrayList{"...", "a.b"};
         QTest::newRow("wide characters, 50 columns") << 50 << QString(30, QChar(0x56FE)).toUtf8() + ".bmp"
                                                      << QByteArrayList{"[1/2] \xe5\x9b\xbe", "...", "[2/2] in/001.bmp"}
                                                      << QByteArrayList{};
-        QTest::newRow("8 columns: the percentage") << 8 << QByteArray("a.bmp") << QByteArrayList{"\r50 %"}
+        QTest::newRow("8 columns: the percentage") << 8 << QByteArray("a.bmp") << QByteArrayList{"\r0 %"}
                                                    << QByteArrayList{"rea"};
     }
     // The status line never reaches the last column, so it never wraps into
@@ -349,7 +387,9 @@ private slots:
         QFile::remove(dir_.filePath(QString::fromUtf8(name)));
         QVERIFY(QFile::copy(dir_.filePath(QStringLiteral("in/000.bmp")), dir_.filePath(QString::fromUtf8(name))));
         QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("narrow")));
-        const TerminalRun run = runOnTerminal({CLI_PATH, "--dest", "narrow", name, "in/001.bmp"}, dir_.path(), columns);
+        // Each file is written slowly enough for the second one's start to be drawn.
+        const TerminalRun run = runOnTerminal({CLI_PATH, "--dest", "narrow", name, "in/001.bmp"}, dir_.path(), columns,
+                                              {.slowSync = 150});
         QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0, run.screen.constData());
         QVERIFY2(!run.screen.contains('\n'), run.screen.constData());
         for (const QByteArray &text : shown)
