@@ -99,13 +99,22 @@ int main(int argc, char *argv[])
     });
     // The window shows itself, fading in, from its own timer.
     Form1 window;
-    // "Open with" from a file manager passes a picture; of several, the first counts.
-    const QStringList paths = parser.positionalArguments();
-    if (!paths.isEmpty() && !window.startAt(paths.first())) {
-        const QByteArray path = qtfiles::NativePath(paths.first());
-        std::fprintf(stderr, "bmp24to8: %s: no such file or folder; starting in the current folder\n", path.constData());
+    // "Open with" from a file manager passes a picture; of several, the first
+    // that exists counts, and each missing one before it is reported.
+    QStringList missing;
+    QString opened;
+    for (const QString &path : parser.positionalArguments()) {
+        if (window.startAt(path)) {
+            opened = path;
+            break;
+        }
+        missing << path;
+    }
+    for (const QString &path : missing) {
+        std::fprintf(stderr, "bmp24to8: %s: no such file or folder; %s\n", qtfiles::NativePath(path).constData(),
+                     opened.isEmpty() ? "starting in the current folder" : ("opening " + qtfiles::NativePath(opened)).constData());
         // A file manager shows no standard error: the window says it too.
-        Reported({Failure::CannotOpen}, paths.first(), QString(), window);
+        Reported({Failure::CannotOpen}, path, QString(), window);
     }
     return app.exec();
 }

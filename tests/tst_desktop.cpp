@@ -6,6 +6,7 @@
 #include "xserver.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -20,6 +21,11 @@ namespace {
 const QString kMainTitle = QStringLiteral("Picture converter 24 to 8 bit BMP");
 const QString kListTitle = QStringLiteral("Error list");
 constexpr int kFiles = 300;
+
+// What the main window must never have covered during a run, in its own
+// pixels (twips / 15): the command buttons, the progress and current-file
+// boxes and Abort, from "Process a single file" to the bottom of Abort.
+const QRect kGuarded(184, 161, 161, 160);
 
 QRect Rect(const QString &geometry)
 {
@@ -40,6 +46,35 @@ private:
     QProcess windowManager_;
     QString display_;
     QTemporaryDir dir_;
+
+    // An X server of `size` with a window manager; the display's name, or
+    // an empty one with the reason in `failure`.
+    QString startDesktop(QProcess &server, QProcess &manager, const QString &size, QString &failure)
+    {
+        const QString display = StartXvfb(server, size);
+        if (display.isEmpty()) {
+            failure = QStringLiteral("Xvfb did not start");
+            return {};
+        }
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        variables.insert(QStringLiteral("DISPLAY"), display);
+        manager.setProcessEnvironment(variables);
+        manager.setProcessChannelMode(QProcess::MergedChannels);
+        manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        manager.waitForStarted();
+        const QString was = display_;
+        display_ = display;
+        // A loaded machine may take a while to start it.
+        bool managing = false;
+        for (QDeadlineTimer patience(90000); !managing && !patience.hasExpired() && manager.state() == QProcess::Running;
+             QThread::msleep(100))
+            managing = x(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                           .contains(QLatin1String("window id"));
+        display_ = was;
+        if (!managing)
+            failure = QStringLiteral("openbox did not start: ") + QString::fromLocal8Bit(manager.readAll());
+        return managing ? display : QString();
+    }
 
     QProcessEnvironment environment() const
     {
@@ -79,6 +114,22 @@ private:
         return ids;
     }
 
+    // A window with its frame, in the screen's pixels.
+    QRect frameOf(const QString &window) const
+    {
+        const QRect client = Rect(x(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), window}));
+        const QStringList extents = x(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_FRAME_EXTENTS")})
+                                        .section(QLatin1Char('='), 1).split(QLatin1Char(','));
+        if (extents.size() != 4)
+            return client;
+        return client.adjusted(-extents[0].toInt(), -extents[2].toInt(), extents[1].toInt(), extents[3].toInt());
+    }
+
+    QString windowState(const QString &window) const
+    {
+        return x(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_STATE")}).section(QStringLiteral("state: "), 1).section(QLatin1Char('\n'), 0, 0);
+    }
+
     bool inFront(const QString &window, const QString &other) const
     {
         const QStringList order = stacking();
@@ -89,9 +140,12 @@ private:
 
     qsizetype outputs(const QString &folder) const { return QDir(folder).entryList(QDir::Files | QDir::Hidden).size(); }
 
-    void start(QProcess &program, const QStringList &arguments, const QString &folder, const QString &slowSync = {}) const
+    void start(QProcess &program, const QStringList &arguments, const QString &folder, const QString &slowSync = {},
+               const QString &scale = {}) const
     {
         QProcessEnvironment variables = environment();
+        if (!scale.isEmpty())
+            variables.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
         variables.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         variables.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HOLD_SYNC));
         variables.insert(QStringLiteral("ASAN_OPTIONS"), qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0"));
@@ -108,19 +162,9 @@ private slots:
         const QString missing = MissingTool({QStringLiteral("Xvfb"), QStringLiteral("openbox"), QStringLiteral("xdotool"), QStringLiteral("xprop")});
         if (!missing.isEmpty())
             QSKIP(qPrintable(missing + QStringLiteral(" is not installed (tools/setup.sh installs it)")));
-        display_ = StartXvfb(xvfb_);
-        QVERIFY2(!display_.isEmpty(), "Xvfb did not start");
-        windowManager_.setProcessEnvironment(environment());
-        windowManager_.setProcessChannelMode(QProcess::MergedChannels);
-        windowManager_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QVERIFY(windowManager_.waitForStarted());
-        // A loaded machine may take a while to start it.
-        bool managing = false;
-        for (QDeadlineTimer patience(90000); !managing && !patience.hasExpired() && windowManager_.state() == QProcess::Running;
-             QThread::msleep(100))
-            managing = x(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                           .contains(QLatin1String("window id"));
-        QVERIFY2(managing, qPrintable(QStringLiteral("openbox did not start: ") + QString::fromLocal8Bit(windowManager_.readAll())));
+        QString failure;
+        display_ = startDesktop(xvfb_, windowManager_, QStringLiteral("1024x768"), failure);
+        QVERIFY2(!display_.isEmpty(), qPrintable(failure));
 
         QVERIFY(dir_.isValid());
         for (const char *folder : {"src", "out", "written"})
@@ -181,6 +225,89 @@ private slots:
         program.waitForFinished();
     }
 
+    void errorListOnEveryScreen_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("edge");    // where the main window is moved first, if anywhere
+        QTest::newRow("800 x 600") << "800x600" << "1" << "";
+        QTest::newRow("1280 x 1024 at scale 2") << "1280x1024" << "2" << "";
+        QTest::newRow("1280 x 1024 at scale 1.5") << "1280x1024" << "1.5" << "";
+        for (const char *edge : {"left", "right", "top", "bottom"})
+            QTest::addRow("1024 x 768, the main window at the %s edge", edge) << "1024x768" << "1" << edge;
+    }
+    // Wherever the main window is and however small the screen, the list
+    // covers neither the progress, the current file, Abort nor the command
+    // buttons, and stays on the screen. Minimised, it comes back with the
+    // next run's failure, the keyboard staying with the main window.
+    void errorListOnEveryScreen()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, scale);
+        QFETCH(QString, edge);
+        QProcess server, manager;
+        QString failure;
+        const QString display = startDesktop(server, manager, size, failure);
+        QVERIFY2(!display.isEmpty(), qPrintable(failure));
+        const QString desktop = display_;
+        display_ = display;
+        const auto restore = qScopeGuard([&] {
+            display_ = desktop;
+            manager.terminate();
+            server.terminate();
+            manager.waitForFinished(5000);
+            server.waitForFinished(5000);
+        });
+        QProcess program;
+        start(program, {dir_.filePath(QStringLiteral("src"))}, dir_.filePath(QStringLiteral("out")), QStringLiteral("15"), scale);
+        const auto stop = qScopeGuard([&] {
+            program.kill();
+            program.waitForFinished();
+        });
+        const QString main = windowNamed(kMainTitle);
+        QVERIFY2(!main.isEmpty(), "the window never appeared");
+        QTRY_COMPARE_WITH_TIMEOUT(x(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), main, 30000);
+        const QSize screen(size.section(QLatin1Char('x'), 0, 0).toInt(), size.section(QLatin1Char('x'), 1).toInt());
+        if (!edge.isEmpty()) {
+            const QRect frame = frameOf(main);
+            const QPoint to(edge == QLatin1String("left") ? 0 : edge == QLatin1String("right") ? screen.width() - frame.width() : frame.x(),
+                            edge == QLatin1String("top") ? 0 : edge == QLatin1String("bottom") ? screen.height() - frame.height() : frame.y());
+            x(QStringLiteral("xdotool"), {QStringLiteral("windowmove"), QStringLiteral("--sync"), main, QString::number(to.x()),
+                                          QString::number(to.y())});
+            QTRY_VERIFY_WITH_TIMEOUT(QRect(QPoint(0, 0), screen).contains(frameOf(main)), 10000);
+        }
+        key(QStringLiteral("alt+a"));
+        const QString list = windowNamed(kListTitle);
+        QVERIFY2(!list.isEmpty(), "the error list never appeared");
+        const QRect client = Rect(x(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), main}));
+        const double factor = scale.toDouble();
+        const QRect guarded(client.topLeft() + QPoint(int(kGuarded.x() * factor), int(kGuarded.y() * factor)),
+                            QSize(int(kGuarded.width() * factor), int(kGuarded.height() * factor)));
+        QRect listFrame;
+        // The window manager may still be placing the list.
+        QTest::qWait(300);
+        listFrame = frameOf(list);
+        const QString where = QStringLiteral("list %1,%2 %3x%4, guarded %5,%6 %7x%8")
+                                  .arg(listFrame.x()).arg(listFrame.y()).arg(listFrame.width()).arg(listFrame.height())
+                                  .arg(guarded.x()).arg(guarded.y()).arg(guarded.width()).arg(guarded.height());
+        QVERIFY2(!listFrame.intersects(guarded), qPrintable(where));
+        QVERIFY2(QRect(QPoint(0, 0), screen).contains(listFrame), qPrintable(where));
+        QCOMPARE(x(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), main);
+
+        // Put away, then a new run fails at once.
+        x(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), QStringLiteral("--sync"), list});
+        QTRY_COMPARE_WITH_TIMEOUT(windowState(list), QStringLiteral("Iconic"), 10000);
+        key(QStringLiteral("alt+b"));
+        const QString out = dir_.filePath(QStringLiteral("out"));
+        for (qsizetype before = -1; outputs(out) != before; QTest::qWait(500))
+            before = outputs(out);   // the run has stopped
+        x(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), main});
+        key(QStringLiteral("alt+a"));
+        QTRY_COMPARE_WITH_TIMEOUT(windowState(list), QStringLiteral("Normal"), 10000);
+        QCOMPARE(x(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), main);
+        key(QStringLiteral("alt+b"));
+    }
+
     // TERM while the window writes a file: the temporary is removed, the
     // destination is not created, and the program ends by that signal.
     void terminatedWhileWriting()
@@ -201,12 +328,16 @@ private slots:
         QCOMPARE(outputs(written), 0);
     }
 
-    // "Open with" a path that does not exist says so in the window too.
+    // "Open with" a path that does not exist says so in the window too, in a
+    // list that lines up with the main window's frame as every later one does.
     void missingPathInTheErrorList()
     {
         QProcess program;
         start(program, {QStringLiteral("/no/such/picture.bmp")}, dir_.path());
-        QVERIFY2(!windowNamed(kListTitle).isEmpty(), "the error list never appeared");
+        const QString list = windowNamed(kListTitle);
+        QVERIFY2(!list.isEmpty(), "the error list never appeared");
+        const QString main = windowNamed(kMainTitle);
+        QTRY_COMPARE_WITH_TIMEOUT(frameOf(list).top(), frameOf(main).top(), 10000);
         program.kill();
         program.waitForFinished();
     }

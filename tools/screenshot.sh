@@ -10,6 +10,7 @@ build="${BUILD_DIR:-$root/build}"
 "$root/tools/setup.sh"
 
 work="$(mktemp -d)"
+app="" compositor="" manager="" xvfb=""
 trap 'kill $app $compositor $manager $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/demo/in" "$work/demo/out"
 cd "$work/demo/in"

@@ -17,17 +17,29 @@ ErrorListWindow::ErrorListWindow()
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Error list"));
     setWindowIcon(ErrorListIcon());
-    setFixedSize(Twips(4680), Twips(3270));
-
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(TwipsRect(120, 120, 4455, 3015));
+    fitTo(defaultSize());
     Text1->setReadOnly(true);
     Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setUndoRedoEnabled(false);
+}
+
+QSize ErrorListWindow::defaultSize()
+{
+    return {Twips(4680), Twips(3270)};
+}
+
+void ErrorListWindow::fitTo(const QSize &size)
+{
+    setFixedSize(size.boundedTo(defaultSize()));
+    // The margins around the text stay as they are at the window's own size.
+    const QRect text = TwipsRect(120, 120, 4455, 3015);
+    const QSize margins = defaultSize() - text.size();
+    Text1->setGeometry(QRect(text.topLeft(), this->size() - margins));
 }
 
 void ErrorListWindow::append(const QString &message)

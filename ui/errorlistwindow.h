@@ -19,6 +19,11 @@ public:
     void append(const QString &message);
     void clear();
 
+    // The window's own size, and that size made smaller to fit where a small
+    // screen leaves it room (the text scrolls); never larger than its own.
+    static QSize defaultSize();
+    void fitTo(const QSize &size);
+
 private:
     QPlainTextEdit *Text1;
     QString text_;

@@ -33,6 +33,8 @@ namespace {
 
 constexpr int kTitleBarButtonsWidth = 120;   // pixels: the icon and the close button around a title
 constexpr int kErrorListGap = 8;             // pixels between the main window and the error list
+constexpr int kFrameChecks = 60;             // how often, and how many milliseconds apart, a list shown
+constexpr int kFrameCheckEvery = 50;         // before the main window looks for the main window's frame
 
 // The classic dialog fonts, with look-alikes for systems that lack them.
 void installFontSubstitutes()
@@ -206,8 +208,9 @@ void Form1::createControls()
                                        Text3, Command3, Check1, Command4, Option1, Option2, Option3, Check2};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
-    // The keyboard starts at the first control.
+    // The keyboard starts at the first control, with its focus frame drawn.
     tabOrder.first()->setFocus();
+    setAttribute(Qt::WA_KeyboardFocusChange);
 
     auto *enterPresses = new EnterPressesButton(this);
     for (QPushButton *button : {Command1, Command2, Command3, Command4, Check2})
@@ -277,6 +280,7 @@ void Form1::processSingleFile()
         return;   // the program is ending: nothing more happens here
     UnlockControls();
     Command1->setFocus();   // back where the command was given
+    setAttribute(Qt::WA_KeyboardFocusChange);
     services_.beep();
 }
 
@@ -309,6 +313,7 @@ void Form1::convertAllFiles()
     }
     UnlockControls();
     Command2->setFocus();   // back where the command was given
+    setAttribute(Qt::WA_KeyboardFocusChange);
     services_.beep();
 }
 
@@ -395,21 +400,67 @@ ErrorListWindow *Form1::errorListWindow()
     return vypis;
 }
 
-QPoint Form1::errorListPosition(const QSize &listSize) const
+QPoint Form1::errorListPosition(QSize &listSize) const
 {
     // The list's frame is taken to be as thick as the main window's.
-    const QSize frame = listSize + frameGeometry().size() - size();
+    const QSize frameExtra = frameGeometry().size() - size();
+    const QSize frame = listSize + frameExtra;
     const QRect main = frameGeometry();
     const QScreen *shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
     const QRect room = shownOn ? shownOn->availableGeometry() : main.united(QRect(main.topRight(), frame));
-    const QPoint right(main.right() + 1 + kErrorListGap, main.top());
-    for (const QPoint &place : {right, QPoint(main.left() - kErrorListGap - frame.width(), main.top()),
-                                QPoint(main.left(), main.bottom() + 1 + kErrorListGap)}) {
+    // Beside the main window: right, left, below, above.
+    for (const QPoint &place : {QPoint(main.right() + 1 + kErrorListGap, main.top()),
+                                QPoint(main.left() - kErrorListGap - frame.width(), main.top()),
+                                QPoint(main.left(), main.bottom() + 1 + kErrorListGap),
+                                QPoint(main.left(), main.top() - kErrorListGap - frame.height())}) {
         if (room.contains(QRect(place, frame)))
             return place;
     }
-    // No side has room: on the right, as far in as the screen allows.
-    return {std::max(room.left(), std::min(right.x(), room.right() + 1 - frame.width())), right.y()};
+    // A small screen: over the main window, but never over what a run shows
+    // and what stops it (the progress, the current file, Abort, the command
+    // buttons), in the part of the screen left of them, right of them, below
+    // or above them, as the main window's top or side lines it up.
+    QRect guarded;
+    for (const QWidget *control : std::initializer_list<const QWidget *>{Text2, Text3, Command1, Command2, Command3, Command4})
+        guarded |= QRect(control->mapToGlobal(QPoint(0, 0)), control->size());
+    guarded.adjust(-kErrorListGap, -kErrorListGap, kErrorListGap, kErrorListGap);
+    const QRect areas[] = {
+        QRect(room.topLeft(), QPoint(guarded.left() - 1, room.bottom())),    // left of them
+        QRect(QPoint(guarded.right() + 1, room.top()), room.bottomRight()),  // right of them
+        QRect(QPoint(room.left(), guarded.bottom() + 1), room.bottomRight()),// below them
+        QRect(room.topLeft(), QPoint(room.right(), guarded.top() - 1)),      // above them
+    };
+    const auto placeIn = [&](int side, const QSize &fitted) {
+        const QRect &area = areas[side];
+        const QPoint wanted[] = {{area.right() + 1 - fitted.width(), main.top()}, {area.left(), main.top()},
+                                 {main.left(), area.top()}, {main.left(), area.bottom() + 1 - fitted.height()}};
+        return QPoint(std::clamp(wanted[side].x(), area.left(), std::max(area.left(), area.right() + 1 - fitted.width())),
+                      std::clamp(wanted[side].y(), area.top(), std::max(area.top(), area.bottom() + 1 - fitted.height())));
+    };
+    for (int side = 0; side < 4; ++side) {
+        if (areas[side].width() >= frame.width() && areas[side].height() >= frame.height())
+            return placeIn(side, frame);
+    }
+    // No part holds the whole list: the one that holds most of it, with the
+    // list made smaller to fit (its text scrolls).
+    int best = 0;
+    for (int side = 1; side < 4; ++side) {
+        const QSize now = frame.boundedTo(areas[side].size());
+        const QSize fitted = frame.boundedTo(areas[best].size());
+        if (qint64(now.width()) * now.height() > qint64(fitted.width()) * fitted.height())
+            best = side;
+    }
+    const QSize fitted = frame.boundedTo(areas[best].size());
+    listSize = (fitted - frameExtra).expandedTo(QSize(1, 1));
+    return placeIn(best, fitted);
+}
+
+void Form1::placeErrorList()
+{
+    QSize listSize = ErrorListWindow::defaultSize();
+    const QPoint place = errorListPosition(listSize);
+    vypis->fitTo(listSize);
+    vypis->move(place);
 }
 
 void Form1::AppendError(const QString &message)
@@ -417,13 +468,39 @@ void Form1::AppendError(const QString &message)
     ErrorListWindow *window = errorListWindow();
     if (!window->isVisible()) {
         // Beside the main window, so that it covers neither the progress nor Abort.
-        window->move(errorListPosition(window->size()));
+        placeErrorList();
+        window->show();
+        if (!isVisible())
+            lineUpErrorList(kFrameChecks);
+    }
+    // Put away by the user, it comes back with a new entry: nothing else on
+    // the screen would say that a file failed.
+    // It is shown afresh rather than restored, so that it comes back without
+    // taking the keyboard, as it first appeared.
+    if (window->isMinimized()) {
+        window->hide();
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
         window->show();
     }
     // In front whenever something is added, yet the keyboard stays where it
     // is: Abort and the other keys keep working during a run.
     window->raise();
     window->append(message);
+}
+
+void Form1::lineUpErrorList(int checksLeft)
+{
+    // The list appeared before this window (a missing path at start-up): once
+    // the window manager has given this window its frame, the list is placed
+    // again beside it, lined up with it as every later list is.
+    if (!vypis)
+        return;
+    if (isVisible() && frameGeometry() != geometry()) {
+        placeErrorList();
+        return;
+    }
+    if (checksLeft > 0)
+        QTimer::singleShot(kFrameCheckEvery, this, [this, checksLeft] { lineUpErrorList(checksLeft - 1); });
 }
 
 void Form1::ClearErrorList()

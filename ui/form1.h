@@ -75,8 +75,12 @@ private:
     void connectHandlers();
     void prepareFade();
     ErrorListWindow *errorListWindow();
-    // Where the error list's frame goes when it appears, for a list of that size.
-    QPoint errorListPosition(const QSize &listSize) const;
+    // Where the error list's frame goes when it appears; `listSize` is made
+    // smaller where a small screen leaves no room for the whole list.
+    QPoint errorListPosition(QSize &listSize) const;
+    // Shows the list where errorListPosition puts it.
+    void placeErrorList();
+    void lineUpErrorList(int checksLeft);
 
     // The conversion commands and their helpers.
     void processSingleFile();

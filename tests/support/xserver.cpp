@@ -11,11 +11,11 @@ QString MissingTool(const QStringList &tools)
     return {};
 }
 
-QString StartXvfb(QProcess &server)
+QString StartXvfb(QProcess &server, const QString &size)
 {
     // Xvfb picks a free display itself and names it on standard output.
     server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                          QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                                          QStringLiteral("0"), size + QStringLiteral("x24"), QStringLiteral("-nolisten"),
                                           QStringLiteral("tcp")});
     if (!server.waitForStarted())
         return {};

@@ -9,6 +9,6 @@
 // The first of `tools` that is not installed, or an empty string.
 QString MissingTool(const QStringList &tools);
 
-// Starts Xvfb (1024 x 768) in `server` and returns its display (":N"), or an
-// empty string when it did not start.
-QString StartXvfb(QProcess &server);
+// Starts Xvfb (1024 x 768 unless told) in `server` and returns its display
+// (":N"), or an empty string when it did not start.
+QString StartXvfb(QProcess &server, const QString &size = QStringLiteral("1024x768"));
