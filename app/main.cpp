@@ -1,11 +1,8 @@
 #include "appinfo.h"
-#include "codecs.h"
-#include "failure.h"
-#include "fatalstop.h"
 #include "form1.h"
 #include "icons.h"
 #include "nativepath.h"
-#include "platform.h"
+#include "bmp24to8/platform.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -94,9 +91,6 @@ int main(int argc, char *argv[])
     // Ended by a signal while a file is written, the window leaves no
     // temporary file behind.
     platform::CatchSignals(platform::Interrupt::EndsAtOnce);
-    SetCodecFatalHandler([](const std::string &offending, const std::string &message) {
-        ShowFatalStop(QByteArray::fromStdString(offending), QString::fromStdString(message));
-    });
     // The window shows itself, fading in, from its own timer.
     Form1 window;
     // "Open with" from a file manager passes a picture; of several, the first
@@ -114,7 +108,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bmp24to8: %s: no such file or folder; %s\n", qtfiles::NativePath(path).constData(),
                      opened.isEmpty() ? "starting in the current folder" : ("opening " + qtfiles::NativePath(opened)).constData());
         // A file manager shows no standard error: the window says it too.
-        Reported({Failure::CannotOpen}, path, QString(), window);
+        Reported({bmp24to8::Failure::CannotOpen}, path, QString(), window);
     }
     return app.exec();
 }

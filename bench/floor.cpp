@@ -5,8 +5,7 @@
 //
 //   floor SOURCE OUTPUT_BYTES DESTINATION
 #include "picture.h"
-#include "replacefile.h"
-#include "sourcefile.h"
+#include "bmp24to8/platform.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,12 +1,9 @@
 #include "commandline.h"
 
-#include "conversionhost.h"
+#include "bmp24to8/engine.h"
+#include "bmp24to8/platform.h"
 #include "convertfile.h"
-#include "failure.h"
-#include "paths.h"
-#include "picture.h"
-#include "platform.h"
-#include "rounding.h"
+#include "identity.h"
 #include "statusline.h"
 
 #include <algorithm>
@@ -22,7 +19,9 @@
 
 namespace {
 
-const std::string kProgram = "bmp24to8-cli";
+using namespace bmp24to8;
+
+const std::string kProgram(identity::kCommandLineProgram);
 const std::string kStandardStream = "-";
 
 // Every line fits a console of 80 columns.
@@ -131,19 +130,14 @@ int EndStatus(int status)
     return ExitSomeFailed;
 }
 
-// The command line's own words for the engine's progress.
+// The engine's progress as the status line shows it: "reading 38 %",
+// "reordering", "packing 50 %".
 std::string StepText(const Progress &progress)
 {
-    const std::string percent = PercentText(progress.percent);
-    switch (progress.step) {
-    case Step::Reading:
-        return "reading " + percent;
-    case Step::Reordering:
-        return "reordering palette";
-    case Step::Packing:
-        return "packing to 4 bits " + percent;
-    }
-    return {};
+    std::string text(StepName(progress.step));
+    if (progress.step != Step::Reordering)
+        text += " " + PercentText(progress.percent);
+    return text;
 }
 
 // Runs the engine for the command line. Options are fixed for the whole run;
@@ -399,7 +393,7 @@ std::string PathInFolder(std::string folder, const std::string &name)
 
 // Prepares one FILE's picture: standard input, pipes and terminals are read
 // whole, anything else is opened as a file.
-Problem Prepare(const std::string &source, Picture &picture, CommandLineHost &host)
+Problem Prepare(const std::string &source, Prepared &picture, CommandLineHost &host)
 {
     std::string bytes;
     const std::string stream = source == kStandardStream ? std::string() : source;
@@ -407,7 +401,7 @@ Problem Prepare(const std::string &source, Picture &picture, CommandLineHost &ho
         host.showNow();   // a stream may keep the program waiting
     const std::optional<platform::StreamRead> read = platform::ReadStream(stream, bytes);
     if (!read)
-        return PrepareFile(source, picture, host);
+        return files::PrepareFile(source, picture, host);
     switch (*read) {
     case platform::StreamRead::Complete:
         return PrepareBytes(bytes, picture, host);
@@ -422,14 +416,14 @@ Problem Prepare(const std::string &source, Picture &picture, CommandLineHost &ho
 // Converts, writes or checks one FILE.
 Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
 {
-    Picture picture;
+    Prepared picture;
     if (Problem problem = Prepare(job.source, picture, host))
         return problem;
 
     if (checkOnly) {
         host.finish();
-        const std::string colours = picture.colourCount == 1 ? " colour, " : " colours, ";
-        PrintOut(job.source + ": " + std::to_string(picture.colourCount) + colours + (picture.fourBitMode ? "4" : "8") + "-bit");
+        const std::string colours = picture.colourCount() == 1 ? " colour, " : " colours, ";
+        PrintOut(job.source + ": " + std::to_string(picture.colourCount()) + colours + std::to_string(picture.bitsPerPixel()) + "-bit");
         return {};
     }
     host.showStep("writing");
@@ -438,7 +432,7 @@ Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
         host.finish();
         return WritePicture(picture, [](const NextPart &nextPart) { return platform::WriteStandardOutput(nextPart); });
     }
-    return WritePictureFile(picture, job.destination);
+    return files::WritePictureFile(picture, job.destination);
 }
 
 // Standard input is held whole in memory; when it does not fit, that FILE is
@@ -578,7 +572,7 @@ int RunCommandLine(const std::vector<platform::Argument> &arguments)
         return EndStatus(ExitConverted);
     }
     if (options.isSet(OptionId::Version)) {
-        WriteOut(kProgram + " " + BMP24TO8_VERSION + "\n");
+        WriteOut(kProgram + " " + std::string(identity::kVersion) + "\n");
         return EndStatus(ExitConverted);
     }
     Plan plan;

@@ -13,7 +13,7 @@
 // as well, and control characters in names are shown as "?".
 #pragma once
 
-#include "platform.h"
+#include "bmp24to8/platform.h"
 
 #include <vector>
 

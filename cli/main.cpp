@@ -1,5 +1,5 @@
 #include "commandline.h"
-#include "platform.h"
+#include "bmp24to8/platform.h"
 
 int main(int argc, char *argv[])
 {

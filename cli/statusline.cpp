@@ -1,7 +1,6 @@
 #include "statusline.h"
 
-#include "platform.h"
-#include "utf8.h"
+#include "bmp24to8/platform.h"
 
 #include <algorithm>
 #include <cstdio>

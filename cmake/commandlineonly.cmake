@@ -19,6 +19,7 @@ if(WIN32)
     # Fails each Win32 call of the writer in turn.
     add_executable(windows-write-faults tests/windows/writefaults.cpp)
     target_link_libraries(windows-write-faults PRIVATE bmp24to8platform)
+    target_include_directories(windows-write-faults PRIVATE platform)
 endif()
 
 set(CPACK_PACKAGE_NAME bmp24to8-cli)

@@ -48,6 +48,8 @@
 
 #include <cstdint>
 
+namespace bmp24to8 {
+
 namespace bmp {
 
 // One field of the 54 header bytes: where it starts and how many bytes it has.
@@ -108,3 +110,5 @@ constexpr std::int64_t paletteBytes(bool fourBit) { return 4 * std::int64_t(pale
 constexpr std::int64_t pixelDataOffset(bool fourBit) { return kHeaderSize + paletteBytes(fourBit); }
 
 } // namespace bmp
+
+} // namespace bmp24to8

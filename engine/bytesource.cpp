@@ -1,7 +1,9 @@
-#include "bytesource.h"
+#include "bmp24to8/engine.h"
 
 #include <algorithm>
 #include <cstring>
+
+namespace bmp24to8 {
 
 std::int64_t MemorySource::read(char *to, std::int64_t count)
 {
@@ -19,3 +21,5 @@ bool MemorySource::seek(std::int64_t offset)
     position_ = offset;
     return true;
 }
+
+} // namespace bmp24to8

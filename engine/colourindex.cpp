@@ -1,8 +1,7 @@
 #include "colourindex.h"
 
 #include "bmpformat.h"
-#include "bytesource.h"
-#include "conversionhost.h"
+#include "bmp24to8/engine.h"
 #include "fourbit.h"
 #include "picture.h"
 #include "rowprogress.h"
@@ -13,6 +12,8 @@
 #include <bit>
 #include <cstring>
 #include <vector>
+
+namespace bmp24to8 {
 
 namespace {
 
@@ -402,3 +403,5 @@ Problem IndexColours(ByteSource &source, const SourceHeader &header, Picture &pi
     }
     return {};
 }
+
+} // namespace bmp24to8

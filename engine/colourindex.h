@@ -9,7 +9,9 @@
 // host once. The source is read in chunks that stay in the cache, never whole.
 #pragma once
 
-#include "failure.h"
+#include "bmp24to8/engine.h"
+
+namespace bmp24to8 {
 
 class ConversionHost;
 class ByteSource;
@@ -23,3 +25,5 @@ struct SourceHeader;
 // CannotOpen when a read fails, and with Interrupted when the host's yield says
 // the program is ending.
 Problem IndexColours(ByteSource &source, const SourceHeader &header, Picture &picture, ConversionHost &host);
+
+} // namespace bmp24to8

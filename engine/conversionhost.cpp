@@ -1,8 +1,23 @@
-#include "conversionhost.h"
+#include "bmp24to8/engine.h"
 
 #include "rounding.h"
 
 #include <utility>
+
+namespace bmp24to8 {
+
+std::string_view StepName(Step step)
+{
+    switch (step) {
+    case Step::Reading:
+        return "reading";
+    case Step::Reordering:
+        return "reordering";
+    case Step::Packing:
+        return "packing";
+    }
+    return {};
+}
 
 std::string ProgressText(const Progress &progress)
 {
@@ -26,3 +41,5 @@ std::optional<PalettePlacement> PlacementNamed(std::string_view name)
             return placement;
     return std::nullopt;
 }
+
+} // namespace bmp24to8

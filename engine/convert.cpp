@@ -1,9 +1,6 @@
-#include "convert.h"
+#include "bmp24to8/engine.h"
 
-#include "bytesource.h"
 #include "colourindex.h"
-#include "conversionhost.h"
-#include "failure.h"
 #include "fourbit.h"
 #include "picture.h"
 #include "reorder.h"
@@ -14,6 +11,8 @@
 #include <cstring>
 #include <new>
 #include <utility>
+
+namespace bmp24to8 {
 
 namespace {
 
@@ -38,29 +37,55 @@ Problem Rearrange(Picture &picture, ConversionHost &host)
 
 } // namespace
 
-Problem PrepareSource(ByteSource &source, Picture &picture, ConversionHost &host)
+Prepared::Prepared() : picture_(std::make_unique<Picture>()) {}
+Prepared::~Prepared() = default;
+Prepared::Prepared(Prepared &&) noexcept = default;
+Prepared &Prepared::operator=(Prepared &&) noexcept = default;
+
+int Prepared::colourCount() const
+{
+    return picture_->colourCount;
+}
+
+int Prepared::bitsPerPixel() const
+{
+    return picture_->fourBitMode ? 4 : 8;
+}
+
+bool Prepared::partsStay() const
+{
+    return RowsGoOutAsHeld(*picture_);
+}
+
+Problem PrepareSource(ByteSource &source, Prepared &prepared, ConversionHost &host)
 {
     try {
-        if (Problem problem = ReadAndIndex(source, picture, host))
+        if (Problem problem = ReadAndIndex(source, prepared.picture(), host))
             return problem;
-        return Rearrange(picture, host);
+        return Rearrange(prepared.picture(), host);
     } catch (const std::bad_alloc &) {
         // The picture's memory is released as the exception leaves the steps.
+        prepared = Prepared();
         return {Failure::NotEnoughMemory};
     }
 }
 
-Problem PrepareBytes(std::string_view source, Picture &picture, ConversionHost &host)
+Problem PrepareBytes(std::string_view source, Prepared &prepared, ConversionHost &host)
 {
     MemorySource memory(source);
-    return PrepareSource(memory, picture, host);
+    return PrepareSource(memory, prepared, host);
 }
 
-Problem WritePicture(const Picture &picture, const PartWriter &write)
+void RenumberHeldRows(Prepared &prepared)
+{
+    RenumberHeldRows(prepared.picture());
+}
+
+Problem WritePicture(const Prepared &prepared, const PartWriter &write)
 {
     try {
         // Everything the writing needs is allocated before anything is written.
-        OutputParts parts(picture);
+        OutputParts parts(prepared.picture());
         if (const std::error_code error = write([&parts] { return parts.next(); }))
             return {Failure::CannotWrite, 0, 0, ReasonOf(error)};
         return {};
@@ -78,11 +103,18 @@ std::string EncodedPicture(const Picture &picture)
     return output;
 }
 
+std::string EncodedPicture(const Prepared &prepared)
+{
+    return EncodedPicture(prepared.picture());
+}
+
 Problem ConvertBytes(std::string_view source, std::string &output, ConversionHost &host)
 {
-    Picture picture;
-    if (Problem problem = PrepareBytes(source, picture, host))
+    Prepared prepared;
+    if (Problem problem = PrepareBytes(source, prepared, host))
         return problem;
-    output = EncodedPicture(picture);
+    output = EncodedPicture(prepared);
     return {};
 }
+
+} // namespace bmp24to8

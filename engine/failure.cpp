@@ -1,4 +1,6 @@
-#include "failure.h"
+#include "bmp24to8/engine.h"
+
+namespace bmp24to8 {
 
 namespace {
 
@@ -64,3 +66,5 @@ std::string ReasonOf(const std::error_code &error)
         reason.pop_back();
     return reason;
 }
+
+} // namespace bmp24to8

@@ -1,11 +1,13 @@
 #include "fourbit.h"
 
 #include "bmpformat.h"
-#include "conversionhost.h"
+#include "bmp24to8/engine.h"
 #include "picture.h"
 #include "rowprogress.h"
 
 #include <cstring>
+
+namespace bmp24to8 {
 
 bool WantsFourBit(bool fourBitWanted, int colourCount)
 {
@@ -54,3 +56,5 @@ Problem PackFourBit(Picture &picture, ConversionHost &host)
     picture.pixelIndexData.truncate(rows * packedRow);
     return {};
 }
+
+} // namespace bmp24to8

@@ -6,7 +6,9 @@
 // "N % 4-bit" and yields after each row.
 #pragma once
 
-#include "failure.h"
+#include "bmp24to8/engine.h"
+
+namespace bmp24to8 {
 
 class ConversionHost;
 struct Picture;
@@ -25,3 +27,5 @@ Problem PackFourBit(Picture &picture, ConversionHost &host);
 // write over its own input from its start.
 void PackNibbles(const std::uint8_t *indexes, std::int64_t count, std::uint8_t *packed);
 void UnpackNibbles(const std::uint8_t *packed, std::int64_t count, std::uint8_t *indexes);
+
+} // namespace bmp24to8

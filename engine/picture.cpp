@@ -10,6 +10,8 @@
 #include <sys/mman.h>
 #endif
 
+namespace bmp24to8 {
+
 namespace {
 
 // Memory for a picture's indexes, at least one byte, backed by huge pages
@@ -117,3 +119,5 @@ PixelBuffer::~PixelBuffer()
 {
     std::free(data_);
 }
+
+} // namespace bmp24to8

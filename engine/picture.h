@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace bmp24to8 {
+
 // One colour as the source stores it: blue, green, red.
 using PaletteEntry = std::array<std::uint8_t, 3>;
 using Palette = std::array<PaletteEntry, bmp::kMaxColours>;
@@ -83,3 +85,5 @@ struct Picture
     std::int64_t heldRowBytes() const { return heldAsNibbles ? (std::int64_t(width) + 1) / 2 : width; }
     std::int64_t storedRowBytes() const { return fourBitMode ? bmp::fourBitRowBytes(width) : bmp::eightBitRowBytes(width); }
 };
+
+} // namespace bmp24to8

@@ -1,11 +1,13 @@
 #include "reorder.h"
 
 #include "bmpformat.h"
-#include "conversionhost.h"
+#include "bmp24to8/engine.h"
 #include "rounding.h"
 
 #include <array>
 #include <utility>
+
+namespace bmp24to8 {
 
 int Brightness(const PaletteEntry &entry)
 {
@@ -54,3 +56,5 @@ Problem ReorderPalette(Picture &picture, ConversionHost &host)
     std::swap(picture.palette[size_t(toIndex0)], picture.palette[0]);
     return {};
 }
+
+} // namespace bmp24to8

@@ -8,8 +8,10 @@
 // change.
 #pragma once
 
-#include "failure.h"
+#include "bmp24to8/engine.h"
 #include "picture.h"
+
+namespace bmp24to8 {
 
 class ConversionHost;
 
@@ -22,3 +24,5 @@ int Brightness(const PaletteEntry &entry);
 // the picture unchanged, when the colour bound for index 0 already stands at
 // index 1; with Interrupted when the yield says the program is ending.
 Problem ReorderPalette(Picture &picture, ConversionHost &host);
+
+} // namespace bmp24to8

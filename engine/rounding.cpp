@@ -1,5 +1,9 @@
 #include "rounding.h"
 
+#include "bmp24to8/engine.h"
+
+namespace bmp24to8 {
+
 std::int64_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator)
 {
     const std::int64_t quotient = numerator / denominator;
@@ -18,3 +22,5 @@ std::string PercentText(int percent)
 {
     return std::to_string(percent) + " %";
 }
+
+} // namespace bmp24to8

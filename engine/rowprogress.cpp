@@ -1,9 +1,11 @@
 #include "rowprogress.h"
 
-#include "conversionhost.h"
+#include "bmp24to8/engine.h"
 #include "rounding.h"
 
 #include <utility>
+
+namespace bmp24to8 {
 
 RowProgress::RowProgress(std::int64_t rows, ConversionHost &host, Step step) : rows_(rows), host_(host), step_(step)
 {
@@ -43,3 +45,5 @@ Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, Step step, bool s
     }
     return {};
 }
+
+} // namespace bmp24to8

@@ -2,10 +2,11 @@
 // one yield to the host per row.
 #pragma once
 
-#include "conversionhost.h"
-#include "failure.h"
+#include "bmp24to8/engine.h"
 
 #include <string>
+
+namespace bmp24to8 {
 
 class ConversionHost;
 
@@ -35,3 +36,5 @@ private:
 // and, when stopOnAbort, with Aborted after a yield in which the user asked to
 // stop.
 Problem PassEmptyRows(std::int64_t rows, ConversionHost &host, Step step, bool stopOnAbort);
+
+} // namespace bmp24to8

@@ -1,12 +1,14 @@
 #include "sourceheader.h"
 
 #include "bmpformat.h"
-#include "bytesource.h"
+#include "bmp24to8/engine.h"
 #include "codecs.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
+
+namespace bmp24to8 {
 
 Problem ReadSourceHeader(ByteSource &source, SourceHeader &header, bool newerHeaders)
 {
@@ -84,3 +86,5 @@ Problem ReadSourceHeader(ByteSource &source, SourceHeader &header, bool newerHea
     header.pixelDataOffset = pixelDataOffset;
     return {};
 }
+
+} // namespace bmp24to8

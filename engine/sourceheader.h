@@ -6,9 +6,11 @@
 // header can never make the program allocate more than the file itself holds.
 #pragma once
 
-#include "failure.h"
+#include "bmp24to8/engine.h"
 
 #include <cstdint>
+
+namespace bmp24to8 {
 
 class ByteSource;
 
@@ -26,3 +28,5 @@ struct SourceHeader
 // row may be missing). A test whose header bytes are missing gives Truncated.
 // The newer headers of 108 and 124 bytes are accepted only when `newerHeaders`.
 Problem ReadSourceHeader(ByteSource &source, SourceHeader &header, bool newerHeaders = false);
+
+} // namespace bmp24to8

@@ -9,6 +9,8 @@
 #include <cassert>
 #include <cstring>
 
+namespace bmp24to8 {
+
 std::string OutputHeaderAndPalette(const Picture &picture)
 {
     const bool fourBit = picture.fourBitMode;
@@ -84,9 +86,14 @@ PixelRows::PixelRows(const Picture &picture)
     }
 }
 
+bool RowsGoOutAsHeld(const Picture &picture)
+{
+    return StoredAsHeld(picture) && picture.exchange.changesNothing();
+}
+
 bool PixelRows::rowsAsHeld() const
 {
-    return StoredAsHeld(picture_) && picture_.exchange.changesNothing();
+    return RowsGoOutAsHeld(picture_);
 }
 
 std::string_view PixelRows::next()
@@ -139,3 +146,5 @@ std::string_view OutputParts::next()
     headGiven_ = true;
     return head_;
 }
+
+} // namespace bmp24to8

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace bmp24to8 {
+
 struct Picture;
 
 // The 54 header bytes followed by the palette (1024 or 64 bytes).
@@ -44,6 +46,13 @@ private:
 // them in place, so that they go out as one part, without a copy.
 void RenumberHeldRows(Picture &picture);
 
+// Whether the rows go out as they are held: no padding, nothing to unpack or
+// renumber, so that they need no copy.
+bool RowsGoOutAsHeld(const Picture &picture);
+
+// The whole output file of a picture at once.
+std::string EncodedPicture(const Picture &picture);
+
 // The whole output file: the header and palette, then the pixel rows.
 class OutputParts
 {
@@ -60,3 +69,5 @@ private:
     bool headGiven_ = false;
     PixelRows rows_;
 };
+
+} // namespace bmp24to8

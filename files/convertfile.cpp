@@ -1,30 +1,57 @@
 #include "convertfile.h"
 
-#include "picture.h"
-#include "replacefile.h"
-#include "sourcefile.h"
+#include "bmp24to8/platform.h"
 
-Problem PrepareFile(const std::string &sourcePath, Picture &picture, ConversionHost &host)
+namespace files {
+
+using namespace bmp24to8;
+
+namespace {
+
+// A file of the system's as the engine reads its sources.
+class FileSource final : public ByteSource
 {
-    // Only regular files: a folder cannot be read, and reading a pipe or a
-    // device could block for ever.
-    const std::unique_ptr<ByteSource> file = platform::OpenSourceFile(sourcePath);
-    if (!file)
-        return {Failure::CannotOpen};
-    return PrepareSource(*file, picture, host);
+public:
+    explicit FileSource(std::unique_ptr<platform::InputFile> file) : file_(std::move(file)) {}
+
+    std::int64_t size() override { return file_->size(); }
+    std::int64_t read(char *to, std::int64_t count) override { return file_->read(to, count); }
+    bool seek(std::int64_t offset) override { return file_->seek(offset); }
+    std::int64_t position() override { return file_->position(); }
+
+private:
+    std::unique_ptr<platform::InputFile> file_;
+};
+
+} // namespace
+
+std::unique_ptr<ByteSource> OpenSourceFile(const std::string &path)
+{
+    std::unique_ptr<platform::InputFile> file = platform::InputFile::Open(path);
+    return file ? std::make_unique<FileSource>(std::move(file)) : nullptr;
 }
 
-Problem WritePictureFile(const Picture &picture, const std::string &destinationPath)
+Problem PrepareFile(const std::string &sourcePath, Prepared &prepared, ConversionHost &host)
 {
-    return WritePicture(picture, [&destinationPath](const NextPart &nextPart) {
+    const std::unique_ptr<ByteSource> source = OpenSourceFile(sourcePath);
+    if (!source)
+        return {Failure::CannotOpen};
+    return PrepareSource(*source, prepared, host);
+}
+
+Problem WritePictureFile(const Prepared &prepared, const std::string &destinationPath)
+{
+    return WritePicture(prepared, [&destinationPath](const NextPart &nextPart) {
         return platform::ReplaceFile(destinationPath, nextPart);
     });
 }
 
 Problem ConvertFile(const std::string &sourcePath, const std::string &destinationPath, ConversionHost &host)
 {
-    Picture picture;
-    if (Problem problem = PrepareFile(sourcePath, picture, host))
+    Prepared prepared;
+    if (Problem problem = PrepareFile(sourcePath, prepared, host))
         return problem;
-    return WritePictureFile(picture, destinationPath);
+    return WritePictureFile(prepared, destinationPath);
 }
+
+} // namespace files

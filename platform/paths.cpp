@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "bmp24to8/platform.h"
 
 #include <filesystem>
 
@@ -42,33 +42,6 @@ bool IsFolder(const std::string &path)
 {
     std::error_code error;
     return std::filesystem::is_directory(Native(path), error);
-}
-
-bool IsRegularFile(const std::string &path)
-{
-    std::error_code error;
-    return std::filesystem::is_regular_file(Native(path), error);
-}
-
-bool IsReadableFolder(const std::string &path)
-{
-    std::error_code error;
-    std::filesystem::directory_iterator entries(Native(path), error);
-    return !error;
-}
-
-std::vector<std::string> FolderEntries(const std::string &folder, EntryKind kind)
-{
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(Native(folder), error)) {
-        const std::string name = Utf8(entry.path().filename());
-        if (name.empty() || name.front() == '.')
-            continue;
-        if (kind == EntryKind::Files ? entry.is_regular_file(error) : entry.is_directory(error))
-            names.push_back(name);
-    }
-    return names;
 }
 
 std::string ComparablePath(const std::string &path)

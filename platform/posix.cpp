@@ -1,6 +1,6 @@
 // The platform services on Linux and other Unix-like systems; windows.cpp has
 // them for Windows.
-#include "platform.h"
+#include "bmp24to8/platform.h"
 
 #include "filecalls.h"
 
@@ -52,11 +52,6 @@ bool TerminalShowsUtf8()
         return isUtf8;
     }();
     return utf8;
-}
-
-std::uint32_t SystemVersionValue()
-{
-    return 0;
 }
 
 std::vector<Argument> NativeArguments(int argc, char **argv)

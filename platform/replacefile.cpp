@@ -1,7 +1,6 @@
-#include "replacefile.h"
+#include "bmp24to8/platform.h"
 
 #include "filecalls.h"
-#include "platform.h"
 
 #ifdef _WIN32
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The platform services on Windows; posix.cpp has them for Unix-like
 // systems. Names are UTF-8 inside the program and UTF-16 at the system's calls.
-#include "platform.h"
+#include "bmp24to8/platform.h"
 
 #include "filecalls.h"
 
@@ -123,11 +123,6 @@ int StandardErrorColumns()
 bool TerminalShowsUtf8()
 {
     return true;
-}
-
-std::uint32_t SystemVersionValue()
-{
-    return std::uint32_t(GetVersion());
 }
 
 std::vector<Argument> NativeArguments(int argc, char **argv)

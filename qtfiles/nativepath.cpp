@@ -1,7 +1,6 @@
 #include "nativepath.h"
 
-#include "platform.h"
-#include "utf8.h"
+#include "bmp24to8/platform.h"
 
 namespace qtfiles {
 
@@ -16,21 +15,6 @@ constexpr bool IsEscapedByte(char16_t unit)
 }
 
 } // namespace
-
-#ifdef _WIN32
-
-// The file layer spells Windows paths in UTF-8.
-QString PathFromNative(QByteArrayView bytes)
-{
-    return QString::fromUtf8(bytes);
-}
-
-QByteArray NativePath(const QString &path)
-{
-    return path.toUtf8();
-}
-
-#else
 
 QString PathFromNative(QByteArrayView bytes)
 {
@@ -75,8 +59,6 @@ QByteArray NativePath(const QString &path)
     }
     return bytes;
 }
-
-#endif
 
 QStringList CommandLineArguments(int argc, char **argv)
 {

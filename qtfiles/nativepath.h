@@ -7,11 +7,10 @@
 // again. Here every byte that is not part of valid UTF-8 is carried in the
 // QString as a lone low surrogate, U+DC80 to U+DCFF, and turned back into the
 // same byte on the way out, so any name the file system accepts survives the
-// trip. On Windows, where the file layer spells paths in UTF-8, they are
-// plain UTF-8 conversions.
+// trip. (The window and its tests are built for Unix-like systems only.)
 #pragma once
 
-#include "paths.h"
+#include "bmp24to8/platform.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -3,6 +3,8 @@
 #include "convertfile.h"
 #include "nativepath.h"
 
+using namespace bmp24to8;
+
 void QtConversionHost::showProgress(const Progress &progress)
 {
     setProgressText(QString::fromStdString(ProgressText(progress)));
@@ -25,7 +27,7 @@ ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destination
     // The names are taken now: the host may change its own strings while it yields.
     const QString source = sourcePath;
     const QString destination = destinationPath;
-    return Reported(ConvertFile(qtfiles::NativeString(source), qtfiles::NativeString(destination), host), source,
+    return Reported(files::ConvertFile(qtfiles::NativeString(source), qtfiles::NativeString(destination), host), source,
                     destination, host);
 }
 

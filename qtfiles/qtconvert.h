@@ -2,8 +2,7 @@
 // window and the tests.
 #pragma once
 
-#include "conversionhost.h"
-#include "convert.h"
+#include "bmp24to8/engine.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +10,7 @@
 // A host whose progress texts and error lines arrive as QStrings. A file name
 // in an error line comes back exactly as it was given, bytes that are not
 // UTF-8 included (see nativepath.h).
-class QtConversionHost : public ConversionHost
+class QtConversionHost : public bmp24to8::ConversionHost
 {
 public:
     virtual void setProgressText(const QString &text) = 0;
@@ -19,7 +18,7 @@ public:
     virtual void AppendError(const QString &message) = 0;
 
     // The window's texts for the engine's progress.
-    void showProgress(const Progress &progress) final;
+    void showProgress(const bmp24to8::Progress &progress) final;
 };
 
 // How a conversion ended for the window.
@@ -35,5 +34,5 @@ ConvertOutcome ConvertFile(const QString &sourcePath, const QString &destination
 // The same in memory; a failure's line names "<memory>".
 ConvertOutcome ConvertBytes(const QByteArray &source, QByteArray &output, QtConversionHost &host);
 // Reports a problem as its error-list line; the outcome it makes.
-ConvertOutcome Reported(const Problem &problem, const QString &sourcePath, const QString &destinationPath,
+ConvertOutcome Reported(const bmp24to8::Problem &problem, const QString &sourcePath, const QString &destinationPath,
                         QtConversionHost &host);

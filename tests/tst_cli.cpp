@@ -1,5 +1,6 @@
 // The command-line front end, run as a separate process the way a user runs it.
 #include "fakehost.h"
+#include "identity.h"
 #include "testbmp.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
+
+using namespace bmp24to8;
 #endif
 
 namespace {
@@ -128,7 +131,7 @@ private slots:
             QVERIFY2(page.contains(match.captured().toUtf8()), qPrintable(match.captured()));
         const Run version = run({QStringLiteral("--version")});
         QCOMPARE(version.exitCode, 0);
-        QCOMPARE(version.out, QByteArray("bmp24to8-cli " BMP24TO8_VERSION "\n"));
+        QCOMPARE(version.out, "bmp24to8-cli " + QByteArray(identity::kVersion.data(), identity::kVersion.size()) + "\n");
     }
 
     // Failures are reported one line each, with the source path as typed, and

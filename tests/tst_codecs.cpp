@@ -2,13 +2,9 @@
 
 #include <QTest>
 
-namespace {
+using namespace bmp24to8;
 
-struct FatalStop
-{
-    QByteArray offending;
-    QString message;
-};
+namespace {
 
 QByteArray bytes(std::initializer_list<int> values)
 {
@@ -25,14 +21,6 @@ class TestCodecs : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        previous_ = SetCodecFatalHandler([](const std::string &offending, const std::string &message) {
-            throw FatalStop{QByteArray::fromStdString(offending), QString::fromStdString(message)};
-        });
-    }
-    void cleanup() { SetCodecFatalHandler(previous_); }
-
     void dword_data()
     {
         QTest::addColumn<qint32>("number");
@@ -83,39 +71,6 @@ private slots:
         for (qint32 n = 0; n <= 65535; ++n)
             QCOMPARE(WordToNumber(NumberToWord(n)), n);
     }
-
-    void wrongLengthIsFatal_data()
-    {
-        QTest::addColumn<bool>("dword");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QString>("message");
-        const QString dwordText = QString::fromUtf8(
-            "Vážná vnitřní chyba: Do procedury pro převod z dWord na číslo pronikl řetězec jiné délky než 4B!");
-        const QString wordText = QString::fromUtf8(
-            "Vážná vnitřní chyba: Do procedury pro převod z Word na číslo pronikl řetězec jiné délky než 2B!");
-        QTest::newRow("dword of 3 bytes") << true << bytes({1, 2, 3}) << dwordText;
-        QTest::newRow("dword of 5 bytes") << true << bytes({1, 2, 3, 4, 5}) << dwordText;
-        QTest::newRow("word of 0 bytes") << false << QByteArray() << wordText;
-        QTest::newRow("word of 3 bytes") << false << bytes({7, 8, 9}) << wordText;
-    }
-    void wrongLengthIsFatal()
-    {
-        QFETCH(bool, dword);
-        QFETCH(QByteArray, input);
-        QFETCH(QString, message);
-        const QByteArray before = input;
-        try {
-            dword ? DWordToNumber(input.toStdString()) : WordToNumber(input.toStdString());
-            QFAIL("the decoder returned");
-        } catch (const FatalStop &stop) {
-            QCOMPARE(stop.offending, input);
-            QCOMPARE(stop.message, message);
-        }
-        QCOMPARE(input, before);
-    }
-
-private:
-    CodecFatalHandler previous_;
 };
 
 QTEST_GUILESS_MAIN(TestCodecs)

@@ -16,6 +16,7 @@
 
 #include <csignal>
 
+
 namespace {
 
 const QString kMainTitle = QStringLiteral("Picture converter 24 to 8 bit BMP");

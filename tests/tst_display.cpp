@@ -1,6 +1,7 @@
 // The real program on a real X server (Xvfb, started here): the fade-in must
 // reach the display by itself, with no input at all, and --help and --version
 // must answer where there is no display.
+#include "identity.h"
 #include "xserver.h"
 
 #include <QDeadlineTimer>
@@ -11,6 +12,7 @@
 #include <QThread>
 
 #include <algorithm>
+
 
 class TestDisplay : public QObject
 {
@@ -123,7 +125,7 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("output");    // standard output's file, if not a pipe
         QTest::addColumn<QString>("answer");
-        QTest::newRow("--version") << QStringLiteral("--version") << QString() << QStringLiteral("bmp24to8 " BMP24TO8_VERSION);
+        QTest::newRow("--version") << QStringLiteral("--version") << QString() << QStringLiteral("bmp24to8 ") + QString::fromUtf8(identity::kVersion.data(), identity::kVersion.size());
         QTest::newRow("--help") << QStringLiteral("--help") << QString() << QStringLiteral("Usage: bmp24to8 [options] [PATH]\n");
         for (const char *option : {"--version", "--help"})
             QTest::addRow("%s into a full disk", option) << QString::fromLatin1(option) << QStringLiteral("/dev/full") << QString();

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+
 class TestFade : public QObject
 {
     Q_OBJECT

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+using namespace bmp24to8;
+
 namespace {
 
 Picture pictureOf(int width, const QList<QByteArray> &rows, int colours = 16)

@@ -5,7 +5,8 @@
 #include "fakehost.h"
 #include "picture.h"
 #include "sourceheader.h"
-#include "sourcefile.h"
+#include "convertfile.h"
+#include "bmp24to8/platform.h"
 #include "nativepath.h"
 #include "testbmp.h"
 
@@ -20,6 +21,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace bmp24to8;
 #endif
 
 namespace {
@@ -245,7 +248,7 @@ private slots:
     {
         const QString path = this->path(QStringLiteral("cut.bmp"));
         QVERIFY(WriteFileBytes(path, MakeSource({.width = 600, .height = 500})));
-        const std::unique_ptr<ByteSource> source = platform::OpenSourceFile(path.toStdString());
+        const std::unique_ptr<ByteSource> source = files::OpenSourceFile(path.toStdString());
         QVERIFY(source);
         SourceHeader header;
         QVERIFY(!ReadSourceHeader(*source, header));

@@ -2,7 +2,7 @@
 // Abort, and that no refused file ever creates or changes its destination.
 #include "qtconvert.h"
 #include "conversionfiles.h"
-#include "bytesource.h"
+#include "bmp24to8/engine.h"
 #include "fakehost.h"
 #include "picture.h"
 #include "testbmp.h"
@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace bmp24to8;
 
 namespace {
 
@@ -75,7 +77,7 @@ QByteArray Converted(ByteSource &source, bool fourBit)
     FakeHost host;
     host.fourBit = fourBit;
     host.placement = PalettePlacement::BootScreen;
-    Picture picture;
+    Prepared picture;
     if (const Problem problem = PrepareSource(source, picture, host))
         return "refused: " + QByteArray::fromStdString(FailureLine(problem, "<memory>", {}));
     return QByteArray::fromStdString(EncodedPicture(picture));

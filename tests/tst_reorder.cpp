@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+using namespace bmp24to8;
+
 namespace {
 
 using Placement = PalettePlacement;

@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace bmp24to8;
+
 namespace {
 
 struct TerminalRun

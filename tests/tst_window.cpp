@@ -24,6 +24,8 @@
 #include <unistd.h>
 #include <QTimer>
 
+using namespace bmp24to8;
+
 namespace {
 
 QStringList entries(const FileList *list)

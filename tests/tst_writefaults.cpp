@@ -24,6 +24,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+using namespace bmp24to8;
+
 namespace {
 
 // 100 x 100 gives an 11,078-byte output, 400 x 400 one of 161,078 bytes: below

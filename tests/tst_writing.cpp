@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace bmp24to8;
+
 namespace {
 
 QByteArray fromHex(const char *hex)
@@ -214,7 +216,7 @@ private slots:
                 QCOMPARE(int(out[28]), fourBit ? 4 : 8);
                 // A caller that renumbers the rows in place before writing
                 // them gets the same file.
-                Picture picture;
+                Prepared picture;
                 FakeHost again = host;
                 QVERIFY(!PrepareBytes(MakeSource(sample).toStdString(), picture, again));
                 RenumberHeldRows(picture);

@@ -18,19 +18,10 @@ if [ ! -d "$root/web/node_modules/fflate" ] || [ "$root/web/package-lock.json" -
     (cd "$root/web" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 
-mkdir -p "$out/.engine"
+# The engine and its interface, built by CMake from web/CMakeLists.txt.
+emcmake cmake -S "$root/web" -B "$out/.engine" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$out/.engine" >/dev/null
 engine="$out/.engine/engine.js"
-# The engine is compiled again only when a source of it has changed.
-if [ -f "$engine" ] && [ -z "$(find "$root/engine" "$root/web/api.cpp" "$root/tools/build-web.sh" -newer "$engine")" ]; then
-    echo "engine unchanged"
-else
-    emcc -std=c++20 -O3 -msimd128 -Wall -Wextra -sASYNCIFY \
-        -I"$root/engine" "$root"/engine/*.cpp "$root/web/api.cpp" -o "$engine" \
-        -sMODULARIZE=1 -sEXPORT_NAME=createEngine -sSINGLE_FILE=1 -sENVIRONMENT=web,worker,node \
-        -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=16MB -sMAXIMUM_MEMORY=4GB \
-        -sEXPORTED_FUNCTIONS=_convert,_error_line,_memory_line,_next_part,_release,_colour_count,_bits_per_pixel,_malloc,_free \
-        -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString
-fi
 
 {
     echo "// bmp24to8: lossless 24-bit to palettized BMP conversion in the browser."

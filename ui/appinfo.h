@@ -1,15 +1,16 @@
-// The program's identity, set once and shared by the window, its message
-// boxes, the command line and the installed desktop files.
+// The program's identity (identity.h) in Qt's strings, for the window.
 #pragma once
+
+#include "identity.h"
 
 #include <QString>
 
 namespace appinfo {
 
+inline QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 // The window's caption and the title of its message boxes.
-inline QString Title() { return QStringLiteral("Picture converter 24 to 8 bit BMP"); }
-inline QString Version() { return QStringLiteral(BMP24TO8_VERSION); }
-// The reverse-DNS name of the desktop entry, the AppStream data and the icons.
-inline QString DesktopId() { return QStringLiteral("org.bmp24to8.bmp24to8"); }
+inline QString Title() { return Text(identity::kTitle); }
+inline QString Version() { return Text(identity::kVersion); }
+inline QString DesktopId() { return Text(identity::kDesktopId); }
 
 } // namespace appinfo

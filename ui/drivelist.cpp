@@ -28,16 +28,11 @@ bool isPseudoFileSystem(const QStorageInfo &volume)
 QStringList driveRoots()
 {
     QStringList roots;
-#ifdef Q_OS_WIN
-    for (const QFileInfo &drive : QDir::drives())
-        roots << drive.absoluteFilePath();
-#else
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         // Files bind-mounted into a container show up as volumes too.
         if (volume.isValid() && volume.isReady() && !isPseudoFileSystem(volume) && QFileInfo(volume.rootPath()).isDir())
             roots << volume.rootPath();
     }
-#endif
     roots.removeDuplicates();
     roots.sort(Qt::CaseInsensitive);
     return roots;

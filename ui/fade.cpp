@@ -1,7 +1,6 @@
 #include "fade.h"
 
 #include "displayflush.h"
-#include "platform.h"
 
 #include <QGuiApplication>
 #include <QWidget>
@@ -42,12 +41,8 @@ float WindowsVersion(quint32 versionValue)
 
 quint32 CurrentVersionValue()
 {
-#ifdef Q_OS_WIN
-    return platform::SystemVersionValue();
-#else
     const QString name = QGuiApplication::platformName();
-    return name == QLatin1String("xcb") || name == QLatin1String("windows") ? 5 : 4;
-#endif
+    return name == QLatin1String("xcb") ? 5 : 4;
 }
 
 void ApplyWindowOpacity(QWidget *window, int alpha)

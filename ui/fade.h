@@ -18,9 +18,9 @@ class QWidget;
 // with the top bit set gives a negative number.
 float WindowsVersion(quint32 versionValue);
 
-// Windows' own version value there; elsewhere one of major version 5 when the
-// windowing system can set a window's opacity (X11), and of 4 when it cannot
-// (offscreen, Wayland).
+// A version value of major version 5 when the windowing system can set a
+// window's opacity (X11), and of 4 when it cannot (offscreen, Wayland). (The
+// window is built for Unix-like systems only.)
 quint32 CurrentVersionValue();
 
 // Applies an opacity from 0 (invisible) to 255 (opaque) to a window.

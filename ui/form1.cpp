@@ -375,11 +375,11 @@ bool Form1::fourBitWanted() const
     return Check1->checkState() != Qt::Unchecked;
 }
 
-PalettePlacement Form1::palettePlacement() const
+bmp24to8::PalettePlacement Form1::palettePlacement() const
 {
     if (Option1->isChecked())
-        return PalettePlacement::None;
-    return Option2->isChecked() ? PalettePlacement::Dos : PalettePlacement::BootScreen;
+        return bmp24to8::PalettePlacement::None;
+    return Option2->isChecked() ? bmp24to8::PalettePlacement::Dos : bmp24to8::PalettePlacement::BootScreen;
 }
 
 void Form1::setProgressText(const QString &text)

@@ -50,7 +50,7 @@ public:
     // greyed, asks for four-bit output; "None." (Option1), the DOS placement
     // (Option2), or else the boot-screen placement (Option3).
     bool fourBitWanted() const override;
-    PalettePlacement palettePlacement() const override;
+    bmp24to8::PalettePlacement palettePlacement() const override;
     void setProgressText(const QString &text) override;
     bool yield() override;
     bool abortRequested() const override { return abortRequested_; }

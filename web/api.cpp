@@ -2,12 +2,7 @@
 // worker gives a source (read through its own function, in chunks, so that a
 // large file never has to be in memory whole) and the options, and then takes
 // the output's bytes part by part, or the one error line.
-#include "bytesource.h"
-#include "conversionhost.h"
-#include "convert.h"
-#include "failure.h"
-#include "picture.h"
-#include "writer.h"
+#include "bmp24to8/engine.h"
 
 #include <emscripten.h>
 
@@ -52,6 +47,12 @@ EM_ASYNC_JS(void, YieldToPage, (), {
     });
 });
 
+// Hands the worker one part of the output: where it is, how long, and whether
+// it stays there until release() rather than only until the next part.
+EM_JS(void, HandPart, (const char *bytes, int size, int stays), {
+    Module['onPart'](bytes, size, stays);
+});
+
 // Hands the page a progress: its step ("reading", "reordering", "packing"),
 // its percentage, and the window's text for it ("38 %", "Compatibility",
 // "50 % 4-bit").
@@ -60,6 +61,8 @@ EM_JS(void, ShowProgress, (const char *step, int percent, const char *text), {
 });
 
 namespace {
+
+using namespace bmp24to8;
 
 class WorkerSource final : public ByteSource
 {
@@ -100,8 +103,7 @@ public:
     PalettePlacement palettePlacement() const override { return placement_; }
     void showProgress(const Progress &progress) override
     {
-        const char *step = progress.step == Step::Reading ? "reading" : progress.step == Step::Reordering ? "reordering" : "packing";
-        ShowProgress(step, progress.percent, ProgressText(progress).c_str());
+        ShowProgress(std::string(StepName(progress.step)).c_str(), progress.percent, ProgressText(progress).c_str());
     }
     bool yield() override
     {
@@ -118,14 +120,11 @@ private:
 
 struct Conversion
 {
-    Picture picture;
-    std::unique_ptr<OutputParts> parts;
+    Prepared picture;
     std::string errorLine;
 };
 
 Conversion conversion;
-
-
 
 } // namespace
 
@@ -146,7 +145,6 @@ EMSCRIPTEN_KEEPALIVE int convert(const char *name, double size, int fourBit, con
     }
     // The picture is written once, so its rows may be renumbered where they are.
     RenumberHeldRows(conversion.picture);
-    conversion.parts = std::make_unique<OutputParts>(conversion.picture);
     return 1;
 }
 
@@ -164,15 +162,19 @@ EMSCRIPTEN_KEEPALIVE const char *memory_line(const char *name)
     return line.c_str();
 }
 
-// The next part of the output file: its address, with its size in *size (0
-// after the last part), and in *stays whether the bytes stay where they are
-// until release(), rather than only until the next call.
-EMSCRIPTEN_KEEPALIVE const char *next_part(int *size, int *stays)
+// Hands the output file of the picture just converted to the worker's
+// onPart, part after part.
+EMSCRIPTEN_KEEPALIVE void write_parts()
 {
-    const std::string_view part = conversion.parts ? conversion.parts->next() : std::string_view();
-    *size = int(part.size());
-    *stays = conversion.parts && conversion.parts->partsStay();
-    return part.data();
+    // The rows may stay in the picture's memory; the header and palette,
+    // which come first, are the writing's own and go with it.
+    const bool rowsStay = conversion.picture.partsStay();
+    WritePicture(conversion.picture, [rowsStay](const NextPart &nextPart) {
+        bool header = true;
+        for (std::string_view part = nextPart(); !part.empty(); part = nextPart(), header = false)
+            HandPart(part.data(), int(part.size()), rowsStay && !header ? 1 : 0);
+        return std::error_code();
+    });
 }
 
 // Releases the picture's memory.
@@ -184,12 +186,12 @@ EMSCRIPTEN_KEEPALIVE void release()
 // Distinct colours and bits per pixel of the output just converted.
 EMSCRIPTEN_KEEPALIVE int colour_count()
 {
-    return conversion.picture.colourCount;
+    return conversion.picture.colourCount();
 }
 
 EMSCRIPTEN_KEEPALIVE int bits_per_pixel()
 {
-    return conversion.picture.fourBitMode ? 4 : 8;
+    return conversion.picture.bitsPerPixel();
 }
 
 } // extern "C"

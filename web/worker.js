@@ -28,16 +28,11 @@ async function convertSource(engine, name, size, readAt, options, onProgress, ma
         return { error: engine.UTF8ToString(engine._error_line()), aborted: ready === 2 };
     const result = { colours: engine._colour_count(), bits: engine._bits_per_pixel() };
     const parts = [];
-    const sizeAt = engine._malloc(8);
-    for (;;) {
-        const at = engine._next_part(sizeAt, sizeAt + 4);
-        const length = engine.HEAP32[sizeAt >> 2];
-        if (length === 0)
-            break;
+    engine['onPart'] = function (at, length, stays) {
         const bytes = engine.HEAPU8.subarray(at, at + length);
-        parts.push(engine.HEAP32[(sizeAt >> 2) + 1] ? bytes : bytes.slice());
-    }
-    engine._free(sizeAt);
+        parts.push(stays ? bytes : bytes.slice());
+    };
+    engine._write_parts();
     result.output = makeOutput(parts);
     engine._release();
     return result;

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace bmp24to8;
+
 namespace {
 
 class FuzzHost final : public QtConversionHost

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+
 namespace {
 
 QString folder;

@@ -13,7 +13,7 @@ class FakeHost : public QtConversionHost
 {
 public:
     bool fourBit = false;
-    PalettePlacement placement = PalettePlacement::None;
+    bmp24to8::PalettePlacement placement = bmp24to8::PalettePlacement::None;
     bool abort = false;
 
     QStringList progress;
@@ -23,7 +23,7 @@ public:
     std::function<bool(int n)> onYield;
 
     bool fourBitWanted() const override { return fourBit; }
-    PalettePlacement palettePlacement() const override { return placement; }
+    bmp24to8::PalettePlacement palettePlacement() const override { return placement; }
     void setProgressText(const QString &text) override { progress << text; }
     bool yield() override
     {

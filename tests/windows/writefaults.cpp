@@ -8,7 +8,7 @@
 // Ctrl+C calls it, in the middle of replacing "written.bmp": the program
 // ends with status 130 and the temporary file is gone.
 #include "filecalls.h"
-#include "replacefile.h"
+#include "bmp24to8/platform.h"
 
 #include <cstdio>
 #include <fstream>
