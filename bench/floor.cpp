@@ -15,13 +15,13 @@ int main(int argc, char *argv[])
 {
     if (argc != 4)
         return 2;
-    const std::unique_ptr<ByteSource> source = platform::OpenSourceFile(argv[1]);
+    const std::unique_ptr<platform::InputFile> source = platform::InputFile::Open(argv[1]);
     if (!source)
         return 1;
     std::vector<char> chunk(96 * 1024);
     while (source->read(chunk.data(), std::int64_t(chunk.size())) > 0) {
     }
-    PixelBuffer output(std::atoll(argv[2]));
+    bmp24to8::PixelBuffer output(std::atoll(argv[2]));
     std::memset(output.data(), 0, size_t(output.size()));
     return platform::ReplaceFile(argv[3], {output.view()}) ? 1 : 0;
 }

@@ -136,7 +136,7 @@ std::string StepText(const Progress &progress)
 {
     std::string text(StepName(progress.step));
     if (progress.step != Step::Reordering)
-        text += " " + PercentText(progress.percent);
+        text.append(" ").append(PercentText(progress.percent));
     return text;
 }
 
