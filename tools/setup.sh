@@ -32,3 +32,10 @@ if ((${#missing[@]} > 0)); then
     $sudo apt-get update -q
     $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+# The web page's zip library, and its tests' driver and accessibility checker,
+# as package-lock.json names them.
+web="$(cd "$(dirname "${BASH_SOURCE[0]}")/../web" && pwd)"
+if [ ! -d "$web/node_modules/fflate" ] || [ "$web/package-lock.json" -nt "$web/node_modules/.package-lock.json" ]; then
+    (cd "$web" && npm ci --no-audit --no-fund --loglevel=error)
+fi

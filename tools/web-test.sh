@@ -10,17 +10,21 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 page="$1"
 cli="$2"
 shift 2
-for tool in emcc node npm "${CHROMIUM:-chromium}"; do
+for tool in emcc emcmake node "${CHROMIUM:-chromium}"; do
     if ! command -v "$tool" >/dev/null; then
         echo "web test skipped: '$tool' is not installed (bash tools/setup.sh installs it)"
         exit 77
     fi
 done
-# Chromium and npm write into the home folder, which an ordinary test user
-# may not have.
+if [ ! -d "$root/web/node_modules/fflate" ] || [ ! -d "$root/web/node_modules/puppeteer-core" ]; then
+    echo "web test skipped: web/node_modules is missing (bash tools/setup.sh installs it)"
+    exit 77
+fi
+# Chromium writes into the home folder, which an ordinary test user may not
+# have.
 if [ ! -w "${HOME:-/nonexistent}" ]; then
     export HOME="$(mktemp -d)"
 fi
-WEB_BUILD_DIR="$page" bash "$root/tools/build-web.sh"
+WEB_BUILD_DIR="$page" SKIP_SETUP=1 bash "$root/tools/build-web.sh"
 node --no-experimental-fetch "$root/tests/web/engine.test.js" "$page/bmp24to8.js" "$cli" "$@"
 node "$root/tests/web/page.test.js" "$page" "$cli"

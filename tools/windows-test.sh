@@ -20,7 +20,7 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [ ! -x "$wine" ]; the
     echo "windows test skipped: mingw-w64 or Wine is not installed (bash tools/setup.sh installs them)"
     exit 77
 fi
-WINDOWS_BUILD_DIR="$build" bash "$root/tools/build-windows.sh" >/dev/null || exit 1
+WINDOWS_BUILD_DIR="$build" SKIP_SETUP=1 bash "$root/tools/build-windows.sh" >/dev/null || exit 1
 exe="$build/cli/bmp24to8-cli.exe"
 
 work="$(mktemp -d)"
