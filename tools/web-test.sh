@@ -26,5 +26,5 @@ if [ ! -w "${HOME:-/nonexistent}" ]; then
     export HOME="$(mktemp -d)"
 fi
 WEB_BUILD_DIR="$page" SKIP_SETUP=1 bash "$root/tools/build-web.sh"
-node --no-experimental-fetch "$root/tests/web/engine.test.js" "$page/bmp24to8.js" "$cli" "$@"
+node --no-experimental-fetch "$root/tests/web/engine.test.js" "$page/bmp24to8.js" "$cli" "$root/tests/cases" "$@"
 node "$root/tests/web/page.test.js" "$page" "$cli"

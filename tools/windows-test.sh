@@ -61,6 +61,17 @@ for folder in "${pictures[@]}"; do
     done
 done
 
+# The reviewed cases: each output's SHA-256, or the refusal's first line.
+cp -r "$root/tests/cases" cases
+while IFS= read -r line; do
+    [[ "$line" == \#* || -z "$line" ]] && continue
+    # Fields split by hand: read would run two tabs (no options) into one.
+    picture="${line%%$'\t'*}"; rest="${line#*$'\t'}"; options="${rest%%$'\t'*}"; expected="${rest#*$'\t'}"
+    (cd cases && win $options --dest - "$picture" >../case.out 2>../case.err); status=$?
+    if [ "$status" = 0 ]; then got="sha256 $(sha256sum <case.out | cut -d' ' -f1)"; else got="$(text case.err | head -1)"; fi
+    check "case $picture '$options': $got" [ "$got" = "${expected//\{\}/$picture}" ]
+done <"$root/tests/cases/cases.tsv"
+
 # Names beyond ASCII in and out, a wildcard with a backslash, destinations
 # that are left alone, standard streams and --check.
 mkdir names out

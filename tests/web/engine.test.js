@@ -1,16 +1,18 @@
-// The engine compiled to WebAssembly, run under node over the pictures the
-// native tests replay (known crashers, the fuzz corpus, the seeds), under every
-// combination of options: each output must be byte-identical to the command
-// line's, and each refusal the same line.
+// The engine compiled to WebAssembly, run under node: the reviewed cases of
+// tests/cases (each output's SHA-256, or the refusal's line), and the
+// pictures the native tests replay (known crashers, the fuzz corpus, the
+// seeds), under every combination of options, against the command line: each
+// output must be byte-identical to its, and each refusal the same line.
 //
-//   node engine.test.js BUNDLE CLI FOLDER...
+//   node engine.test.js BUNDLE CLI CASES FOLDER...
 'use strict';
 const { spawnSync } = require('child_process');
+const crypto = require('crypto');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
 
-const [bundle, cli, ...folders] = process.argv.slice(2);
+const [bundle, cli, cases, ...folders] = process.argv.slice(2);
 const api = require(path.resolve(bundle))({});
 
 const combinations = [];
@@ -26,9 +28,27 @@ function nativeRun(files, options, destination) {
     return new Set(run.stderr.toString('utf8').split('\n').filter((line) => line));
 }
 
+// The reviewed cases: "picture<TAB>options<TAB>expected".
+async function checkCases(engine, failures) {
+    const rows = fs.readFileSync(path.join(cases, 'cases.tsv'), 'utf8').split('\n')
+        .filter((line) => line && !line.startsWith('#')).map((line) => line.split('\t'));
+    for (const [picture, options, expected] of rows) {
+        const bytes = fs.readFileSync(path.join(cases, picture));
+        const placement = /--placement (\w+)/.exec(options);
+        const result = await api.convertSource(engine, picture, bytes.length, (at, count) => bytes.subarray(at, at + count),
+                                               { fourBit: !options.includes('--no-four-bit'), placement: placement ? placement[1] : 'boot' },
+                                               null, (parts) => Buffer.concat(parts));
+        const got = result.error !== undefined ? result.error
+            : 'sha256 ' + crypto.createHash('sha256').update(result.output).digest('hex');
+        if (got !== expected.replace('{}', picture))
+            failures.push(`case ${picture} '${options}': ${got}, not ${expected}`);
+    }
+    return rows.length;
+}
+
 api.createEngine().then(async (engine) => {
-    let compared = 0;
     const failures = [];
+    let compared = await checkCases(engine, failures);
     const work = fs.mkdtempSync(path.join(os.tmpdir(), 'bmp24to8-web-'));
     for (const folder of folders) {
         const files = fs.readdirSync(folder).filter((name) => !name.startsWith('.')).sort()

@@ -1,0 +1,105 @@
+// The reviewed cases of tests/cases/cases.tsv, which every face checks (the
+// web engine and the Windows build have runners of their own): here the
+// engine in this process and the command line as a user runs it. Each case is
+// a picture, the options, and the output's SHA-256 or the refusal's line; a
+// refused picture creates nothing.
+#include "fakehost.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace bmp24to8;
+
+namespace {
+
+void AddCases()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("expected");
+    QFile table(QStringLiteral(CASES_FOLDER "/cases.tsv"));
+    if (!table.open(QIODevice::ReadOnly))
+        qFatal("no table of cases");
+    while (!table.atEnd()) {
+        const QByteArray line = table.readLine().chopped(1);
+        const QList<QByteArray> fields = line.split('\t');
+        if (line.startsWith('#') || fields.size() != 3)
+            continue;
+        const QString options = QString::fromUtf8(fields[1]);
+        QTest::addRow("%s %s", fields[0].constData(), fields[1].constData())
+            << QString::fromUtf8(fields[0]) << options.split(QLatin1Char(' '), Qt::SkipEmptyParts) << fields[2];
+    }
+}
+
+QByteArray Digest(const QByteArray &bytes)
+{
+    return "sha256 " + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+} // namespace
+
+class TestCases : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void inProcess_data() { AddCases(); }
+    void inProcess()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, expected);
+        FakeHost host;
+        host.fourBit = !options.contains(QStringLiteral("--no-four-bit"));
+        const qsizetype placement = options.indexOf(QStringLiteral("--placement"));
+        const QString name = placement < 0 ? QStringLiteral("boot") : options.value(placement + 1);
+        host.placement = PlacementNamed(name.toStdString()).value();
+        QTemporaryDir out;
+        const QString source = QStringLiteral(CASES_FOLDER "/") + picture;
+        const QString destination = out.filePath(picture);
+        const ConvertOutcome outcome = ConvertFile(source, destination, host);
+        if (expected.startsWith("sha256 ")) {
+            QCOMPARE(outcome, ConvertOutcome::Written);
+            QCOMPARE(Digest(ReadFile(destination)), expected);
+        } else {
+            QCOMPARE(outcome, ConvertOutcome::Failed);
+            QCOMPARE(host.errors, QStringList{QString::fromUtf8(expected).replace(QStringLiteral("{}"), source)});
+            QVERIFY(QDir(out.path()).isEmpty());
+        }
+    }
+
+    void commandLine_data() { AddCases(); }
+    void commandLine()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir out;
+        QProcess cli;
+        cli.setWorkingDirectory(QStringLiteral(CASES_FOLDER));
+        cli.start(QStringLiteral(CLI_PATH), options + QStringList{QStringLiteral("--dest"), out.path(), picture});
+        QVERIFY(cli.waitForFinished(60000));
+        if (expected.startsWith("sha256 ")) {
+            QCOMPARE(cli.readAllStandardError(), QByteArray());
+            QCOMPARE(cli.exitCode(), 0);
+            QCOMPARE(Digest(ReadFile(out.filePath(picture))), expected);
+        } else {
+            QCOMPARE(cli.readAllStandardError().split('\n').first(), QByteArray(expected).replace("{}", picture.toUtf8()));
+            QCOMPARE(cli.exitCode(), 1);
+            QVERIFY(QDir(out.path()).isEmpty());
+        }
+    }
+
+private:
+    static QByteArray ReadFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCases)
+#include "tst_cases.moc"
