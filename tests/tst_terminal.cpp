@@ -235,6 +235,7 @@ private slots:
         QTest::newRow("C1 control in UTF-8") << QByteArray("csi\xc2\x9b" "31m.bmp") << QByteArray("csi?31m.bmp") << utf8;
         QTest::newRow("C1 control as a byte") << QByteArray("csi\x9b" "31m.bmp") << QByteArray("csi?31m.bmp") << utf8;
         QTest::newRow("tabs, wider than the terminal") << QByteArray(60, '\t') + ".bmp" << QByteArray(60, '?') + ".bmp" << utf8;
+        QTest::newRow("unit separator") << QByteArray("us\x1f.bmp") << QByteArray("us?.bmp") << utf8;
         QTest::newRow("right-to-left override") << QByteArray("gpj.\xe2\x80\xae" "bmp") << QByteArray("gpj.?bmp") << utf8;
         QTest::newRow("isolate and mark") << QByteArray("a\xe2\x81\xa7" "b\xe2\x80\x8f.bmp") << QByteArray("a?b?.bmp") << utf8;
         QTest::newRow("beyond ASCII, a locale not UTF-8") << QByteArray("\xc5\xbelu\xc5\xa5.bmp") << QByteArray("??lu??.bmp") << QByteArray("C");
@@ -348,6 +349,34 @@ private slots:
         QCOMPARE(QDir(dir_.filePath(QStringLiteral("paced"))).entryList(QDir::Files).size(), 200);
         const qsizetype redraws = run.screen.count("\r[");
         QVERIFY2(redraws >= 1 && redraws < 30, qPrintable(QString::number(redraws)));
+    }
+
+    void oneStreamOnATerminal_data()
+    {
+        QTest::addColumn<QByteArray>("redirect");   // the stream sent to a file instead
+        QTest::addColumn<QByteArray>("inFile");     // what the file holds, exactly
+        QTest::addColumn<QByteArray>("onScreen");   // what the terminal shows
+        QTest::newRow("standard output to a file") << QByteArray(">")
+            << QByteArray("tab\t.bmp: 200 colours, 8-bit\n") << QByteArray("Cannot open file - missing?.bmp\r\n");
+        QTest::newRow("standard error to a file") << QByteArray("2>")
+            << QByteArray("Cannot open file - missing\t.bmp\n") << QByteArray("tab?.bmp: 200 colours, 8-bit\r\n");
+    }
+    // Each stream is what it is: a name goes to a file byte for byte and to
+    // the terminal made harmless, and the status line only to a terminal.
+    void oneStreamOnATerminal()
+    {
+        QFETCH(QByteArray, redirect);
+        QFETCH(QByteArray, inFile);
+        QFETCH(QByteArray, onScreen);
+        QFile::remove(dir_.filePath(QStringLiteral("tab\t.bmp")));
+        QVERIFY(QFile::copy(dir_.filePath(QStringLiteral("in/000.bmp")), dir_.filePath(QStringLiteral("tab\t.bmp"))));
+        const QByteArray command = "exec " CLI_PATH " --check \"$(printf 'tab\\t.bmp')\" \"$(printf 'missing\\t.bmp')\" " + redirect + "stream.txt";
+        const TerminalRun run = runOnTerminal({"/bin/sh", "-c", command}, dir_.path(), 80);
+        QVERIFY2(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1, run.screen.constData());
+        QCOMPARE(ReadFileBytes(dir_.filePath(QStringLiteral("stream.txt"))), inFile);
+        QVERIFY2(run.screen.contains(onScreen), run.screen.constData());
+        // The status line goes to standard error where that is the terminal.
+        QCOMPARE(run.screen.contains("\r[1/2]"), redirect == ">");
     }
 
     // A picture is not written to a terminal.

@@ -64,6 +64,10 @@ private slots:
         QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("pictures/inner")));
         QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("other")));
         QVERIFY(WriteFileBytes(dir_.filePath(QStringLiteral("pictures/p.bmp")), "x"));
+        // Links to a picture and to a folder are listed as what they lead to.
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("links")));
+        QVERIFY(QFile::link(QStringLiteral("../pictures/p.bmp"), dir_.filePath(QStringLiteral("links/linked.bmp"))));
+        QVERIFY(QFile::link(QStringLiteral("../pictures/inner"), dir_.filePath(QStringLiteral("links/linked folder"))));
         QVERIFY(QDir::setCurrent(dir_.path()));
     }
 
@@ -222,6 +226,8 @@ private slots:
         QTest::newRow("a picture") << "pictures/p.bmp" << "pictures" << "p.bmp";
         QTest::newRow("a folder") << "pictures/inner" << "pictures/inner" << "";
         QTest::newRow("missing") << "pictures/gone.bmp" << "" << "";
+        QTest::newRow("a link to a picture") << "links/linked.bmp" << "links" << "linked.bmp";
+        QTest::newRow("a link to a folder") << "links/linked folder" << "links/linked folder" << "";
     }
     // "Open with": the picture's folder in the source lists, the picture
     // highlighted; a folder opens that folder.

@@ -84,6 +84,7 @@ check "names beyond ASCII: status $status" [ "$status" = 1 ]
 check "names beyond ASCII: outputs" cmp -s "out/žluťoučký kůň.bmp" expected.bmp
 check "names beyond ASCII: CJK output" cmp -s "out/图片 1.bmp" expected.bmp
 check "names beyond ASCII: the refusal line '$(text err)'" [ "$(text err)" = "Cannot open file - names/chybí ž.bmp" ]
+mkdir names/folder.bmp   # a wildcard takes files only, not folders whose names match
 win --dest out 'names\*.bmp' 2>err; status=$?
 check "a wildcard with a backslash: status $status" [ "$status" = 0 ]
 check "a wildcard with a backslash: $(ls out | wc -l) outputs" [ "$(ls out | wc -l)" = 3 ]
@@ -105,6 +106,12 @@ check "a temporary file is left" [ -z "$(ls -A out | grep '^\.bmp24to8-')" ]
 win --dest - - <names/picture.bmp >piped.bmp; status=$?
 check "standard input to standard output: status $status" [ "$status" = 0 ]
 check "standard input to standard output: bytes" cmp -s piped.bmp expected.bmp
+# Bytes that a text stream would change (line ends, end of file) in the picture and in its output.
+convert -size 3x2 xc:'#1a0d0a' -fill '#0a1a0d' -draw 'point 1,0' -fill '#0d0a1a' -draw 'point 2,1' -type TrueColor BMP3:text-bytes.bmp
+"$linux" --dest - text-bytes.bmp >text-expected.bmp
+win --dest - - <text-bytes.bmp >text-piped.bmp; status=$?
+check "0x0A, 0x0D and 0x1A through the streams: status $status" [ "$status" = 0 ]
+check "0x0A, 0x0D and 0x1A through the streams: bytes" cmp -s text-piped.bmp text-expected.bmp
 check "--check" [ "$(win --check --no-four-bit names/picture.bmp | tr -d '\r')" = "$("$linux" --check --no-four-bit names/picture.bmp)" ]
 
 mkdir faults && (cd faults && "$wine" "$build/windows-write-faults.exe" >../faults.out); status=$?
