@@ -7,15 +7,20 @@
 #include "statusline.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <set>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -50,6 +55,9 @@ Options:
   --check                      Writes nothing: prints, for each FILE that would
                                be converted, its number of colours and whether
                                it would have 8 or 4 bits per pixel.
+  -j, --jobs <N>                Converts N FILEs at once (default: one for each
+                               processor); lines come in the order of the
+                               FILEs all the same.
   --newer-headers              Also reads pictures with the newer 108- or
                                124-byte header, as today's tools write them,
                                when their colours are plain sRGB (a colour
@@ -140,13 +148,15 @@ std::string StepText(const Progress &progress)
     return text;
 }
 
-// Runs the engine for the command line. Options are fixed for the whole run;
-// Ctrl+C asks the engine to stop, as the window's Abort button does.
+// Runs the engine for one FILE at a time on a worker's thread. Options are
+// fixed for the whole run; Ctrl+C asks the engine to stop, as the window's
+// Abort button does. Each step is handed to the run, which shows it.
 class CommandLineHost final : public ConversionHost
 {
 public:
-    CommandLineHost(bool fourBit, PalettePlacement placement, bool newerHeaders, bool showProgress)
-        : fourBit_(fourBit), placement_(placement), newerHeaders_(newerHeaders), showProgress_(showProgress) {}
+    CommandLineHost(bool fourBit, PalettePlacement placement, bool newerHeaders,
+                    std::function<void(const std::string &step)> shown)
+        : fourBit_(fourBit), placement_(placement), newerHeaders_(newerHeaders), shown_(std::move(shown)) {}
 
     bool fourBitWanted() const override { return fourBit_; }
     bool newerHeadersAccepted() const override { return newerHeaders_; }
@@ -154,52 +164,14 @@ public:
     bool abortRequested() const override { return platform::InterruptRequested(); }
     bool yield() override { return true; }
 
-    void startFile(int number, int count, const std::string &path)
-    {
-        number_ = number;
-        count_ = count;
-        name_ = path;
-        showProgress({Step::Reading, 0});
-    }
-
     void showProgress(const Progress &progress) override { showStep(StepText(progress)); }
-
-    void showStep(const std::string &step, bool now = false)
-    {
-        if (showProgress_)
-            status_.show(number_, count_, name_, step, now);
-    }
-
-    // Shows where the run is before a wait of unknown length.
-    void showNow() { showStep(StepText({Step::Reading, 0}), true); }
-
-    // A FILE's failure line, under the status line's place. The first
-    // picture refused for a newer header is followed by the way through, on a
-    // line of the program's own, so that the failure lines stay as they are.
-    void report(const Problem &problem, const std::string &source, const std::string &destination)
-    {
-        status_.clear();
-        PrintLine(stderr, FailureLine(problem, source, destination));
-        const bool newer = problem.headerSize == 108 || problem.headerSize == 124;
-        if (problem.failure == Failure::HeaderSizeMismatch && newer && !newerHeaders_ && !hinted_) {
-            hinted_ = true;
-            PrintLine(stderr, kProgram + ": hint: --newer-headers converts pictures with the newer " + std::to_string(problem.headerSize)
-                                  + "-byte header when their colours are plain sRGB");
-        }
-    }
-
-    void finish() { status_.clear(); }
+    void showStep(const std::string &step) { shown_(step); }
 
 private:
     bool fourBit_;
     PalettePlacement placement_;
     bool newerHeaders_;
-    bool showProgress_;
-    bool hinted_ = false;
-    StatusLine status_;
-    int number_ = 0;
-    int count_ = 0;
-    std::string name_;
+    std::function<void(const std::string &step)> shown_;
 };
 
 int usageError(const std::string &message)
@@ -211,7 +183,7 @@ int usageError(const std::string &message)
 }
 
 // The options this program knows.
-enum class OptionId { Help, Version, NoFourBit, Placement, Dest, Output, Check, NewerHeaders };
+enum class OptionId { Help, Version, NoFourBit, Placement, Dest, Output, Check, NewerHeaders, Jobs };
 
 // An option as it is written: its long name, its letter (0 for none), and
 // whether it takes a value.
@@ -228,6 +200,7 @@ constexpr KnownOption kOptions[] = {
     {OptionId::NoFourBit, "no-four-bit", 0, false}, {OptionId::Placement, "placement", 0, true},
     {OptionId::Dest, "dest", 0, true},            {OptionId::Output, "output", 'o', true},
     {OptionId::Check, "check", 0, false},         {OptionId::NewerHeaders, "newer-headers", 0, false},
+    {OptionId::Jobs, "jobs", 'j', true},
 };
 
 const KnownOption *FindOption(const std::function<bool(const KnownOption &)> &matches)
@@ -396,10 +369,8 @@ std::string PathInFolder(std::string folder, const std::string &name)
 Problem Prepare(const std::string &source, Prepared &picture, CommandLineHost &host)
 {
     std::string bytes;
-    const std::string stream = source == kStandardStream ? std::string() : source;
-    if (platform::StreamIdentity(stream))
-        host.showNow();   // a stream may keep the program waiting
-    const std::optional<platform::StreamRead> read = platform::ReadStream(stream, bytes);
+    const std::optional<platform::StreamRead> read =
+        platform::ReadStream(source == kStandardStream ? std::string() : source, bytes);
     if (!read)
         return files::PrepareFile(source, picture, host);
     switch (*read) {
@@ -413,47 +384,56 @@ Problem Prepare(const std::string &source, Prepared &picture, CommandLineHost &h
     return {Failure::CannotOpen};
 }
 
-// Converts, writes or checks one FILE.
-Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host)
+// Converts, writes or checks one FILE; a check's line goes to `checkLine`.
+Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host, std::string &checkLine)
 {
     Prepared picture;
     if (Problem problem = Prepare(job.source, picture, host))
         return problem;
 
     if (checkOnly) {
-        host.finish();
         const std::string colours = picture.colourCount() == 1 ? " colour, " : " colours, ";
-        PrintOut(job.source + ": " + std::to_string(picture.colourCount()) + colours + std::to_string(picture.bitsPerPixel()) + "-bit");
+        checkLine = job.source + ": " + std::to_string(picture.colourCount()) + colours + std::to_string(picture.bitsPerPixel()) + "-bit";
         return {};
     }
     host.showStep("writing");
     if (job.destination == kStandardStream) {
         // The parts go out as they are made: no copy of the whole output.
-        host.finish();
         return WritePicture(picture, [](const NextPart &nextPart) { return platform::WriteStandardOutput(nextPart); });
     }
     return files::WritePictureFile(picture, job.destination);
 }
 
-// Standard input is held whole in memory; when it does not fit, that FILE is
-// refused like a picture too large to index, and the run goes on. False when
-// the FILE was not converted.
-bool RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
+// What one FILE's conversion leaves to be said, once the FILEs before it
+// have said theirs.
+struct Outcome
 {
     Problem problem;
+    std::string checkLine;
+    bool stopped = false;   // not converted, once Ctrl+C was pressed
+};
+
+// Standard input is held whole in memory; when it does not fit, that FILE is
+// refused like a picture too large to index, and the run goes on.
+Outcome RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
+{
+    Outcome outcome;
     try {
-        problem = RunJob(job, checkOnly, host);
+        outcome.problem = RunJob(job, checkOnly, host, outcome.checkLine);
     } catch (const std::bad_alloc &) {
-        problem = {Failure::NotEnoughMemory};
+        outcome.problem = {Failure::NotEnoughMemory};
     }
-    if (problem && problem.failure != Failure::Interrupted)
-        host.report(problem, job.source, job.destination);
-    return !problem && standardOutputError == 0;
+    outcome.stopped = outcome.problem && platform::InterruptRequested();
+    return outcome;
 }
+
+// The most FILEs converted at once: more would only wait for the disk.
+constexpr int kMostWorkers = 64;
 
 // What the options ask for.
 struct Plan
 {
+    int workers = 1;   // FILEs converted at once
     bool checkOnly = false;
     bool fourBit = true;
     bool newerHeaders = false;
@@ -474,6 +454,15 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
     plan.fourBit = !options.isSet(OptionId::NoFourBit);
     plan.checkOnly = options.isSet(OptionId::Check);
     plan.newerHeaders = options.isSet(OptionId::NewerHeaders);
+    // As many FILEs at once as there are processors, unless told.
+    plan.workers = int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMostWorkers)));
+    if (options.isSet(OptionId::Jobs)) {
+        const std::string jobs = options.value(OptionId::Jobs);
+        const bool digits = !jobs.empty() && jobs.size() < 5 && std::all_of(jobs.begin(), jobs.end(), [](char c) { return c >= '0' && c <= '9'; });
+        plan.workers = digits ? std::stoi(jobs) : 0;
+        if (plan.workers < 1 || plan.workers > kMostWorkers)
+            return "--jobs must be a number from 1 to " + std::to_string(kMostWorkers) + ", not '" + jobs + "'.";
+    }
     const bool toDest = options.isSet(OptionId::Dest);
     const bool toFolder = toDest && options.value(OptionId::Dest) != kStandardStream;
     const bool toStandardOutput = toDest && !toFolder;
@@ -527,38 +516,154 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
     return std::nullopt;
 }
 
-// Runs the jobs one after another; Ctrl+C starts no further one. Returns the
-// exit status, unless the run ends as an interrupted program.
-int RunPlan(const Plan &plan, size_t fileCount)
+// A run of several FILEs converted at once by workers of their own, while
+// this thread says what they did in the order of the FILEs. On a terminal the
+// status line shows the first FILE not yet done, drawn by whichever thread
+// moves it on. Ctrl+C starts no further FILE.
+class Run
 {
-    int status = ExitConverted;
-    for (const std::string &duplicate : plan.duplicates) {
-        PrintLine(stderr, FailureLine({Failure::DuplicateDestination}, {}, duplicate));
-        status = ExitSomeFailed;
+public:
+    explicit Run(const Plan &plan)
+        : plan_(plan), outcomes_(plan.jobs.size()), done_(plan.jobs.size(), false),
+          showProgress_(platform::StandardErrorIsTerminal()) {}
+
+    // The exit status, unless the run ends as an interrupted program.
+    int run(size_t fileCount)
+    {
+        int status = plan_.duplicates.empty() ? ExitConverted : ExitSomeFailed;
+        for (const std::string &duplicate : plan_.duplicates)
+            PrintLine(stderr, FailureLine({Failure::DuplicateDestination}, {}, duplicate));
+        platform::CatchSignals(platform::Interrupt::StopsAtSafePoint);
+        std::vector<std::thread> workers;
+        const size_t count = std::min(size_t(plan_.workers), std::max<size_t>(plan_.jobs.size(), 1));
+        for (size_t i = 0; i < count; ++i)
+            workers.emplace_back([this] { work(); });
+        size_t converted = 0;
+        bool undone = false;
+        for (std::unique_lock<std::mutex> held(lock_); said_ < outcomes_.size();) {
+            if (!done_[said_]) {
+                // Nothing more starts: the outcomes to come are of FILEs not started.
+                if (startedAll_ && running_ == 0)
+                    break;
+                changed_.wait_for(held, std::chrono::milliseconds(100));
+                showStatus();
+                continue;
+            }
+            const Outcome outcome = std::move(outcomes_[said_]);
+            status_.clear();
+            if (outcome.problem && outcome.problem.failure != Failure::Interrupted)
+                report(outcome.problem, plan_.jobs[said_]);
+            if (!outcome.checkLine.empty())
+                PrintOut(outcome.checkLine);
+            if (outcome.problem || standardOutputError != 0)
+                status = ExitSomeFailed;
+            converted += !outcome.problem;
+            undone = undone || outcome.stopped;
+            stopStarting_ = stopStarting_ || standardOutputError != 0;
+            ++said_;
+            showStatus();
+        }
+        for (std::thread &worker : workers)
+            worker.join();
+        status_.clear();
+        // A Ctrl+C after the last file was done leaves nothing undone.
+        undone = undone || said_ < outcomes_.size();
+        if (platform::InterruptRequested() && undone) {
+            PrintLine(stderr, kProgram + ": interrupted; " + std::to_string(fileCount - converted) + " of "
+                                  + std::to_string(fileCount) + " files not " + (plan_.checkOnly ? "checked" : "converted"));
+            platform::EndAsInterrupted();
+        }
+        return status;
     }
-    CommandLineHost host(plan.fourBit, plan.placement, plan.newerHeaders, platform::StandardErrorIsTerminal());
-    platform::CatchSignals(platform::Interrupt::StopsAtSafePoint);
-    size_t converted = 0;
-    size_t started = 0;
-    bool lastStopped = false;   // the last file failed once Ctrl+C was pressed
-    for (; started < plan.jobs.size() && !platform::InterruptRequested() && standardOutputError == 0; ++started) {
-        host.startFile(int(started + 1), int(plan.jobs.size()), plan.jobs[started].source);
-        const bool done = RunJobSafely(plan.jobs[started], plan.checkOnly, host);
-        converted += done;
-        lastStopped = !done && platform::InterruptRequested();
-        if (!done)
-            status = ExitSomeFailed;
+
+private:
+    // Takes the next FILE, until there is none, Ctrl+C was pressed or
+    // standard output failed. Only the run's own thread takes signals.
+    void work()
+    {
+        platform::HoldEndingSignals();
+        size_t index = 0;
+        CommandLineHost host(plan_.fourBit, plan_.placement, plan_.newerHeaders,
+                             [this, &index](const std::string &step) { stepShown(index, step); });
+        for (;;) {
+            std::unique_lock<std::mutex> held(lock_);
+            if (next_ == plan_.jobs.size() || platform::InterruptRequested() || stopStarting_) {
+                startedAll_ = true;
+                changed_.notify_all();
+                return;
+            }
+            index = next_++;
+            ++running_;
+            held.unlock();
+            host.showStep(StepText({Step::Reading, 0}));
+            Outcome outcome = RunJobSafely(plan_.jobs[index], plan_.checkOnly, host);
+            held.lock();
+            outcomes_[index] = std::move(outcome);
+            done_[index] = true;
+            --running_;
+            changed_.notify_all();
+        }
     }
-    host.finish();
-    // A Ctrl+C after the last file was done leaves nothing undone.
-    const bool undone = started < plan.jobs.size() || lastStopped;
-    if (platform::InterruptRequested() && undone) {
-        PrintLine(stderr, kProgram + ": interrupted; " + std::to_string(fileCount - converted) + " of "
-                              + std::to_string(fileCount) + " files not " + (plan.checkOnly ? "checked" : "converted"));
-        platform::EndAsInterrupted();
+
+    // The first FILE not yet done; the number of FILEs when all are.
+    size_t firstUnfinished() const
+    {
+        size_t first = said_;
+        while (first < done_.size() && done_[first])
+            ++first;
+        return first;
     }
-    return status;
-}
+
+    // A worker's FILE has moved on.
+    void stepShown(size_t index, const std::string &step)
+    {
+        const std::lock_guard<std::mutex> held(lock_);
+        steps_[index % kMostWorkers] = step;
+        if (index == firstUnfinished())
+            showStatus();
+    }
+
+    // The first FILE not yet done, at the step it has reached (called with
+    // the lock held).
+    void showStatus()
+    {
+        const size_t first = firstUnfinished();
+        if (showProgress_ && first < next_ && first < plan_.jobs.size())
+            status_.show(int(first + 1), int(plan_.jobs.size()), plan_.jobs[first].source, steps_[first % kMostWorkers]);
+    }
+
+    // A FILE's failure line. The first picture refused for a newer header is
+    // followed by the way through, on a line of the program's own, so that
+    // the failure lines stay as they are.
+    void report(const Problem &problem, const Job &job)
+    {
+        PrintLine(stderr, FailureLine(problem, job.source, job.destination));
+        const bool newer = problem.headerSize == 108 || problem.headerSize == 124;
+        if (problem.failure == Failure::HeaderSizeMismatch && newer && !plan_.newerHeaders && !hinted_) {
+            hinted_ = true;
+            PrintLine(stderr, kProgram + ": hint: --newer-headers converts pictures with the newer "
+                                  + std::to_string(problem.headerSize) + "-byte header when their colours are plain sRGB");
+        }
+    }
+
+    const Plan &plan_;
+    // Everything below, and the terminal, one thread at a time.
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<Outcome> outcomes_;
+    std::vector<bool> done_;
+    // The steps of the FILEs being converted, by FILE: never more than the
+    // workers, so a few places suffice.
+    std::array<std::string, kMostWorkers> steps_;
+    size_t next_ = 0;
+    size_t said_ = 0;
+    size_t running_ = 0;
+    bool startedAll_ = false;
+    bool stopStarting_ = false;
+    bool hinted_ = false;
+    bool showProgress_;
+    StatusLine status_;
+};
 
 } // namespace
 
@@ -578,5 +683,5 @@ int RunCommandLine(const std::vector<platform::Argument> &arguments)
     Plan plan;
     if (const std::optional<std::string> complaint = MakePlan(options, plan))
         return usageError(*complaint);
-    return EndStatus(RunPlan(plan, options.files.size()));
+    return EndStatus(Run(plan).run(options.files.size()));
 }

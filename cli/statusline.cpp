@@ -147,6 +147,9 @@ void StatusLine::show(int number, int count, const std::string &name, const std:
     std::string prefix = "[";
     prefix.append(std::to_string(number)).append("/").append(std::to_string(count)).append("] ");
     const std::string line = fitted(prefix, ForTerminal(name), text, usable);
+    if (line == shown_ && shownWidth_ > 0)
+        return;   // the same as the terminal shows
+    shown_ = line;
     const int width = displayWidth(line);
     // Blanks over whatever is left of a longer previous line.
     const std::string blanks(size_t(std::clamp(std::min(shownWidth_, usable) - width, 0, usable)), ' ');

@@ -28,6 +28,7 @@ public:
 
 private:
     int shownWidth_ = 0;
+    std::string shown_;
     std::chrono::steady_clock::time_point drawn_{};
 };
 

@@ -84,46 +84,27 @@ void PrepareStandardStreams()
 
 namespace {
 
-// Holds Ctrl+C back while it lives, whatever way the reading ends (a want of
-// memory included), so that it is never left blocked for the rest of a batch.
-class InterruptHeld
-{
-public:
-    InterruptHeld()
-    {
-        sigemptyset(&interrupt_);
-        sigaddset(&interrupt_, SIGINT);
-        pthread_sigmask(SIG_BLOCK, &interrupt_, &unheld_);
-        sigdelset(&unheld_, SIGINT);
-    }
-    ~InterruptHeld() { pthread_sigmask(SIG_UNBLOCK, &interrupt_, nullptr); }
-    InterruptHeld(const InterruptHeld &) = delete;
-    InterruptHeld &operator=(const InterruptHeld &) = delete;
+// Written to by Ctrl+C, so that a thread waiting for a stream wakes up; it is
+// never read, so that every waiting thread sees it.
+int interruptWake[2] = {-1, -1};
 
-    // The signal mask to wait under, where Ctrl+C gets through.
-    const sigset_t *whileWaiting() const { return &unheld_; }
-
-private:
-    sigset_t interrupt_;
-    sigset_t unheld_;
-};
-
-// Reads `fd` to its end. Ctrl+C is held back except while waiting for data,
-// so that it cannot slip in between the check and the wait.
+// Reads `fd` to its end, or until Ctrl+C is pressed: the wait for data ends
+// then, whichever thread the signal reached.
 StreamRead ReadToEnd(int fd, std::string &bytes)
 {
-    const InterruptHeld held;
     char buffer[1 << 16];
     bytes.clear();
     for (;;) {
         if (InterruptRequested())
             return StreamRead::Interrupted;
-        pollfd ready{fd, POLLIN, 0};
-        if (ppoll(&ready, 1, nullptr, held.whileWaiting()) < 0) {
+        pollfd ready[2] = {{fd, POLLIN, 0}, {interruptWake[0], POLLIN, 0}};
+        if (poll(ready, interruptWake[0] >= 0 ? 2 : 1, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return StreamRead::Failed;
         }
+        if (ready[1].revents != 0)
+            continue;
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got > 0)
             bytes.append(buffer, size_t(got));
@@ -194,8 +175,9 @@ void IgnoreFileSizeSignal()
 
 namespace {
 
-volatile std::sig_atomic_t interruptRequested = 0;
-volatile std::sig_atomic_t interruptStopsGently = 0;
+// Atomic: the signal may come on any thread, and every worker reads it.
+std::atomic<int> interruptRequested = 0;
+std::atomic<int> interruptStopsGently = 0;
 
 // The signals whose default action ends the program, but for those that only
 // the program itself causes (a fault, an abort), which are left to the
@@ -263,6 +245,10 @@ extern "C" void OnEndingSignal(int signal)
 {
     if (signal == SIGINT && interruptStopsGently && !interruptRequested) {
         interruptRequested = 1;
+        if (interruptWake[1] >= 0) {
+            const ssize_t woken = write(interruptWake[1], "!", 1);
+            (void)woken;
+        }
         return;
     }
     // Only async-signal-safe calls from here on. Another thread may be in
@@ -287,6 +273,8 @@ extern "C" void OnEndingSignal(int signal)
 void CatchSignals(Interrupt interrupt)
 {
     interruptStopsGently = interrupt == Interrupt::StopsAtSafePoint;
+    if (interruptStopsGently && interruptWake[0] < 0 && pipe2(interruptWake, O_CLOEXEC | O_NONBLOCK) != 0)
+        interruptWake[0] = interruptWake[1] = -1;
     for (const int signal : EndingSignals()) {
         struct sigaction action = {};
         sigaction(signal, nullptr, &action);
@@ -304,6 +292,12 @@ void CatchSignals(Interrupt interrupt)
 bool InterruptRequested()
 {
     return interruptRequested != 0;
+}
+
+void HoldEndingSignals()
+{
+    const sigset_t held = EndingSignalSet();
+    pthread_sigmask(SIG_BLOCK, &held, nullptr);
 }
 
 void WithSignalsHeld(const std::function<void()> &step)

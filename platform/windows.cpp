@@ -210,6 +210,11 @@ bool InterruptRequested()
     return interruptRequested;
 }
 
+void HoldEndingSignals()
+{
+    // The console's handler runs on a thread of its own already.
+}
+
 void WithSignalsHeld(const std::function<void()> &step)
 {
     std::lock_guard<std::mutex> held(filesToRemoveLock);

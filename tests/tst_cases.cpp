@@ -93,6 +93,43 @@ private slots:
         }
     }
 
+    void severalAtOnce_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("twice");   // every picture named twice: duplicates
+        QTest::newRow("converting") << QStringList() << false;
+        QTest::newRow("checking") << QStringList{QStringLiteral("--check")} << false;
+        QTest::newRow("8-bit, DOS placement") << QStringList{QStringLiteral("--no-four-bit"), QStringLiteral("--placement"), QStringLiteral("dos")} << false;
+        QTest::newRow("duplicate destinations") << QStringList() << true;
+    }
+    // Every picture of the cases, converted four at a time, gives what one at
+    // a time gives: the same files, lines in the same order, the same status.
+    void severalAtOnce()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, twice);
+        QStringList pictures = QDir(QStringLiteral(CASES_FOLDER)).entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name);
+        if (twice)
+            pictures += pictures;
+        QTemporaryDir out;
+        QList<QByteArray> runs;
+        for (const char *jobs : {"1", "4"}) {
+            QVERIFY(QDir(out.path()).mkpath(QString::fromLatin1(jobs)));
+            const QString folder = out.filePath(QString::fromLatin1(jobs));
+            QProcess cli;
+            cli.setWorkingDirectory(QStringLiteral(CASES_FOLDER));
+            const QStringList destination = options.contains(QStringLiteral("--check")) ? QStringList() : QStringList{QStringLiteral("--dest"), folder};
+            cli.start(QStringLiteral(CLI_PATH), QStringList{QStringLiteral("-j"), QString::fromLatin1(jobs)} + options + destination + pictures);
+            QVERIFY(cli.waitForFinished(60000));
+            QByteArray outputs;
+            for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name))
+                outputs += name.toUtf8() + ' ' + Digest(ReadFile(QDir(folder).filePath(name))) + '\n';
+            runs << QByteArray::number(cli.exitCode()) + "\n" + cli.readAllStandardOutput() + cli.readAllStandardError().replace(folder.toUtf8(), "DIR") + outputs;
+        }
+        QCOMPARE(runs[1], runs[0]);
+        QVERIFY(runs[0].startsWith("1\n"));   // some of the cases are refused
+    }
+
 private:
     static QByteArray ReadFile(const QString &path)
     {

@@ -152,6 +152,8 @@ private:
         variables.insert(QStringLiteral("ASAN_OPTIONS"), qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0"));
         if (!slowSync.isEmpty())
             variables.insert(QStringLiteral("SLOW_SYNC_MS"), slowSync);
+        else
+            variables.insert(QStringLiteral("HOLD_FIRST_SYNC"), QStringLiteral("1"));
         program.setProcessEnvironment(variables);
         program.setWorkingDirectory(folder);
         program.start(QStringLiteral(APP_PATH), arguments);

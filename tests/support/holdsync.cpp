@@ -1,7 +1,8 @@
 // Loaded into a program (LD_PRELOAD) by the tests that need a moment while a
-// file is being written. By default the first fsync says "<fsync>" on
-// standard error and then holds the program for a few seconds, so that a
-// signal sent on seeing it arrives while a temporary file is being written.
+// file is being written. With HOLD_FIRST_SYNC set, the first fsync says
+// "<fsync>" on standard error and then holds its thread for a few seconds, so
+// that a signal sent on seeing it arrives while a temporary file is being
+// written.
 // With SLOW_SYNC_MS set, every fsync takes that many milliseconds instead, so
 // that a batch lasts long enough to be watched and stopped. The sync itself is
 // always the system's.
@@ -49,10 +50,10 @@ extern "C" int fsync(int fd)
         return real(fd);
     }
     static const char said[] = "<fsync>";
-    static bool held = false;
-    if (held)
+    static const bool hold = std::getenv("HOLD_FIRST_SYNC") != nullptr;
+    static std::atomic<bool> held = false;
+    if (!hold || held.exchange(true))
         return real(fd);
-    held = true;
     if (write(STDERR_FILENO, said, sizeof said - 1) < 0)
         return -1;
     Pause({3, 0});

@@ -84,6 +84,10 @@ void IgnoreFileSizeSignal();
 enum class Interrupt { EndsAtOnce, StopsAtSafePoint };
 void CatchSignals(Interrupt interrupt);
 bool InterruptRequested();
+// For a thread of the program's own: the signals that end the program are
+// handled by the program's first thread instead (Ctrl+C still ends a wait for
+// a stream on any thread).
+void HoldEndingSignals();
 
 // Ends the program as an interrupted program ends, so that a shell running it
 // in a loop stops as well and reports status 130.
