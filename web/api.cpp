@@ -10,10 +10,22 @@
 #include <memory>
 #include <string>
 
-// Reads up to `count` bytes from `position` of the source into `to`; returns
-// how many, or -1 when the file cannot be read. In the browser a file is read
-// asynchronously (much faster than the synchronous reader), and the
-// conversion waits for each piece without blocking the worker's thread.
+// Reads up to `count` bytes from `position` of the source into `to` from what
+// the worker has read already; returns how many, -1 when the file cannot be
+// read, and -2 when those bytes are still to be read (ReadSourceAt reads them).
+EM_JS(int, ReadBuffered, (double position, char *to, int count), {
+    const bytes = Module['readBuffered'](position, count);
+    if (bytes === undefined)
+        return -2;
+    if (bytes === null)
+        return -1;
+    HEAPU8.set(bytes, to);
+    return bytes.length;
+});
+
+// The same, reading the file on: in the browser a file is read asynchronously
+// (a stream is several times faster than the synchronous reader), and the
+// conversion waits for each large piece without blocking the worker's thread.
 EM_ASYNC_JS(int, ReadSourceAt, (double position, char *to, int count), {
     const bytes = await Module['readSource'](position, count);
     if (bytes === null)
@@ -28,11 +40,11 @@ EM_JS(int, AbortRequested, (), {
 });
 
 // Whether the worker has kept to the conversion long enough that it should
-// let the page's messages in (an Abort among them): every 20 ms or so, which
+// let the page's messages in (an Abort among them): every 10 ms or so, which
 // costs little and answers at once as a person sees it.
 EM_JS(int, TimeToYield, (), {
     const now = performance.now();
-    if (Module['lastYield'] !== undefined && now - Module['lastYield'] < 20)
+    if (Module['lastYield'] !== undefined && now - Module['lastYield'] < 10)
         return 0;
     Module['lastYield'] = now;
     return 1;
@@ -73,7 +85,10 @@ public:
     std::int64_t read(char *to, std::int64_t count) override
     {
         // The worker reads at most 2 GiB at a time; the engine asks for far less.
-        const int got = ReadSourceAt(double(position_), to, int(std::min<std::int64_t>(count, 1 << 30)));
+        const int asked = int(std::min<std::int64_t>(count, 1 << 30));
+        int got = ReadBuffered(double(position_), to, asked);
+        if (got == -2)
+            got = ReadSourceAt(double(position_), to, asked);
         if (got > 0)
             position_ += got;
         return got;

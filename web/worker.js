@@ -5,12 +5,16 @@
 
 // Converts one source. `readAt(position, count)` gives (or promises) a
 // Uint8Array of at most `count` bytes from `position` (fewer at the end), or
-// null when the source cannot be read. The output's parts, views into the
+// null when the source cannot be read; `readAt.buffered`, when there is one,
+// gives them at once from what was read already, or undefined. The output's parts, views into the
 // engine's memory where they can be, are given to `makeOutput(parts)` before
 // that memory is released. Promises {output, colours, bits} or {error}, with
 // engineSpent when the engine cannot be used again.
 async function convertSource(engine, name, size, readAt, options, onProgress, makeOutput) {
     engine['readSource'] = readAt;
+    // What is read already is taken without waiting; a reader that never
+    // waits gives everything that way.
+    engine['readBuffered'] = readAt.buffered || readAt;
     engine['onProgress'] = onProgress || function () {};
     // The engine stops only where memory could not be had (it is built
     // without exception handling, which costs it speed): the file is then
@@ -38,15 +42,22 @@ async function convertSource(engine, name, size, readAt, options, onProgress, ma
     return result;
 }
 
-// Reads a File front to back through one buffer of 8 MiB that is used again
-// and again, so that reading costs neither a round trip per small read nor new
-// memory per piece. A read before the present piece starts the file again
-// there.
+// Reads a File front to back through two buffers of 8 MiB used again and
+// again: while the engine works on one piece, the browser reads the next into
+// the other, so that reading costs no round trip per small read, no new memory
+// per piece, and little waiting. A read before the present piece starts the
+// file again there.
 function fileReader(file) {
+    const pieceSize = 8 * 1024 * 1024;
     let reader = null;
-    let buffer = new ArrayBuffer(8 * 1024 * 1024);
+    let byteStream = true;
     let start = 0;
     let piece = new Uint8Array(0);
+    let spare = null;      // the buffer free for the next read
+    let coming = null;     // the read under way
+    function readInto(buffer) {
+        return byteStream ? reader.read(new Uint8Array(buffer)) : reader.read();
+    }
     function startAt(position) {
         if (reader)
             reader.cancel();
@@ -55,29 +66,39 @@ function fileReader(file) {
             reader = stream.getReader({ mode: 'byob' });
         } catch (error) {
             reader = stream.getReader();   // a browser without byte streams
-            buffer = null;
+            byteStream = false;
         }
         start = position;
         piece = new Uint8Array(0);
+        spare = new ArrayBuffer(pieceSize);
+        coming = readInto(new ArrayBuffer(pieceSize));
     }
-    return async function (position, count) {
+    const read = async function (position, count) {
         try {
             if (!reader || position < start)
                 startAt(position);
             while (position >= start + piece.length) {
-                start += piece.length;
-                const { done, value } = await (buffer ? reader.read(new Uint8Array(buffer)) : reader.read());
+                const { done, value } = await coming;
                 if (done)
                     return new Uint8Array(0);
-                if (buffer)
-                    buffer = value.buffer;
+                start += piece.length;
+                // The piece just used up lends its buffer to the read after next.
+                const free = piece.length > 0 && byteStream ? piece.buffer : spare || new ArrayBuffer(pieceSize);
+                spare = null;
                 piece = value;
+                coming = readInto(free);
             }
             return piece.subarray(position - start, Math.min(piece.length, position - start + count));
         } catch (error) {
             return null;
         }
     };
+    read.buffered = function (position, count) {
+        if (!reader || position < start || position >= start + piece.length)
+            return undefined;
+        return piece.subarray(position - start, Math.min(piece.length, position - start + count));
+    };
+    return read;
 }
 
 // A picture of `width` x `height` with many colours in short runs, for
