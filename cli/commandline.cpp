@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cerrno>
 #include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -385,7 +386,10 @@ Problem Prepare(const std::string &source, Prepared &picture, CommandLineHost &h
 }
 
 // Converts, writes or checks one FILE; a check's line goes to `checkLine`.
-Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host, std::string &checkLine)
+// A file's last step, making it durable and putting it in place, is left in
+// `unfinished` when that is given.
+Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host, std::string &checkLine,
+               std::unique_ptr<platform::Replacement> *unfinished)
 {
     Prepared picture;
     if (Problem problem = Prepare(job.source, picture, host))
@@ -401,6 +405,8 @@ Problem RunJob(const Job &job, bool checkOnly, CommandLineHost &host, std::strin
         // The parts go out as they are made: no copy of the whole output.
         return WritePicture(picture, [](const NextPart &nextPart) { return platform::WriteStandardOutput(nextPart); });
     }
+    if (unfinished)
+        return files::BeginPictureFile(picture, job.destination, *unfinished);
     return files::WritePictureFile(picture, job.destination);
 }
 
@@ -411,15 +417,16 @@ struct Outcome
     Problem problem;
     std::string checkLine;
     bool stopped = false;   // not converted, once Ctrl+C was pressed
+    std::unique_ptr<platform::Replacement> unfinished;   // its file's last step, still to come
 };
 
 // Standard input is held whole in memory; when it does not fit, that FILE is
 // refused like a picture too large to index, and the run goes on.
-Outcome RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host)
+Outcome RunJobSafely(const Job &job, bool checkOnly, CommandLineHost &host, bool finishedElsewhere)
 {
     Outcome outcome;
     try {
-        outcome.problem = RunJob(job, checkOnly, host, outcome.checkLine);
+        outcome.problem = RunJob(job, checkOnly, host, outcome.checkLine, finishedElsewhere ? &outcome.unfinished : nullptr);
     } catch (const std::bad_alloc &) {
         outcome.problem = {Failure::NotEnoughMemory};
     }
@@ -536,8 +543,15 @@ public:
         platform::CatchSignals(platform::Interrupt::StopsAtSafePoint);
         std::vector<std::thread> workers;
         const size_t count = std::min(size_t(plan_.workers), std::max<size_t>(plan_.jobs.size(), 1));
+        // Making files durable waits for the disk, not for a processor: with
+        // several jobs, more files are synced at once than converted, while
+        // their pictures' memory is back already.
+        const size_t syncers = count > 1 && !plan_.checkOnly ? kSyncersPerWorker * count : 0;
+        syncers_ = syncers > 0;
         for (size_t i = 0; i < count; ++i)
             workers.emplace_back([this] { work(); });
+        for (size_t i = 0; i < syncers; ++i)
+            workers.emplace_back([this] { sync(); });
         size_t converted = 0;
         bool undone = false;
         for (std::unique_lock<std::mutex> held(lock_); said_ < outcomes_.size();) {
@@ -562,6 +576,11 @@ public:
             stopStarting_ = stopStarting_ || standardOutputError != 0;
             ++said_;
             showStatus();
+        }
+        {
+            const std::lock_guard<std::mutex> held(lock_);
+            syncingEnds_ = true;
+            toSync_.notify_all();
         }
         for (std::thread &worker : workers)
             worker.join();
@@ -594,11 +613,40 @@ private:
             }
             index = next_++;
             ++running_;
+            const bool syncedElsewhere = syncers_;
             held.unlock();
             host.showStep(StepText({Step::Reading, 0}));
-            Outcome outcome = RunJobSafely(plan_.jobs[index], plan_.checkOnly, host);
+            Outcome outcome = RunJobSafely(plan_.jobs[index], plan_.checkOnly, host, syncedElsewhere);
             held.lock();
             outcomes_[index] = std::move(outcome);
+            if (outcomes_[index].unfinished) {
+                syncing_.push_back(index);
+                toSync_.notify_one();
+                continue;
+            }
+            done_[index] = true;
+            --running_;
+            changed_.notify_all();
+        }
+    }
+
+    // Finishes files whose bytes are written, until the run ends.
+    void sync()
+    {
+        platform::HoldEndingSignals();
+        for (std::unique_lock<std::mutex> held(lock_);;) {
+            toSync_.wait(held, [this] { return !syncing_.empty() || syncingEnds_; });
+            if (syncing_.empty())
+                return;
+            const size_t index = syncing_.front();
+            syncing_.pop_front();
+            std::unique_ptr<platform::Replacement> replacement = std::move(outcomes_[index].unfinished);
+            held.unlock();
+            const Problem problem = files::FinishPictureFile(*replacement);
+            replacement.reset();
+            held.lock();
+            outcomes_[index].problem = problem;
+            outcomes_[index].stopped = problem && platform::InterruptRequested();
             done_[index] = true;
             --running_;
             changed_.notify_all();
@@ -646,10 +694,16 @@ private:
         }
     }
 
+    static constexpr size_t kSyncersPerWorker = 4;
+
     const Plan &plan_;
     // Everything below, and the terminal, one thread at a time.
     std::mutex lock_;
     std::condition_variable changed_;
+    std::condition_variable toSync_;
+    std::deque<size_t> syncing_;   // FILEs whose last step is still to come
+    bool syncingEnds_ = false;
+    bool syncers_ = false;
     std::vector<Outcome> outcomes_;
     std::vector<bool> done_;
     // The steps of the FILEs being converted, by FILE: never more than the

@@ -46,6 +46,23 @@ Problem WritePictureFile(const Prepared &prepared, const std::string &destinatio
     });
 }
 
+Problem BeginPictureFile(const Prepared &prepared, const std::string &destinationPath,
+                         std::unique_ptr<platform::Replacement> &replacement)
+{
+    return WritePicture(prepared, [&](const NextPart &nextPart) {
+        std::error_code error;
+        replacement = platform::Replacement::Begin(destinationPath, nextPart, error);
+        return error;
+    });
+}
+
+Problem FinishPictureFile(platform::Replacement &replacement)
+{
+    if (const std::error_code error = replacement.finish())
+        return {Failure::CannotWrite, 0, 0, ReasonOf(error)};
+    return {};
+}
+
 Problem ConvertFile(const std::string &sourcePath, const std::string &destinationPath, ConversionHost &host)
 {
     Prepared prepared;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "bmp24to8/engine.h"
+#include "bmp24to8/platform.h"
 
 #include <memory>
 #include <string>
@@ -30,5 +31,12 @@ bmp24to8::Problem PrepareFile(const std::string &sourcePath, bmp24to8::Prepared 
 // when the destination cannot be created or written: a missing folder, a
 // read-only file, a full disk, a device or a pipe in its place.
 bmp24to8::Problem WritePictureFile(const bmp24to8::Prepared &prepared, const std::string &destinationPath);
+
+// The same in two halves: the bytes written to the destination's temporary,
+// then made durable and put in place, which may be left to another thread
+// while the picture's memory goes back.
+bmp24to8::Problem BeginPictureFile(const bmp24to8::Prepared &prepared, const std::string &destinationPath,
+                                   std::unique_ptr<platform::Replacement> &replacement);
+bmp24to8::Problem FinishPictureFile(platform::Replacement &replacement);
 
 } // namespace files

@@ -37,10 +37,10 @@ const FileCalls &systemFileCalls();
 // A UTF-8 path as Windows' calls take it.
 std::wstring Wide(const std::string &utf8);
 
-// The temporary file that a second Ctrl+C or closing the console removes;
-// empty for none. Set only inside WithSignalsHeld, together with creating or
-// renaming the file.
-void RemoveOnSignal(const std::wstring &path);
+// A temporary file that a second Ctrl+C or closing the console removes: its
+// place among those being written, for ForgetOnSignal. Set only inside
+// WithSignalsHeld, together with creating the file.
+int RemoveOnSignal(const std::wstring &path);
 
 // What the console's handler does on a second Ctrl+C or when the console is
 // closed: removes that temporary file and ends the program with status 130.
@@ -73,16 +73,22 @@ FileCalls &fileCalls();
 // The real calls, for a test to fall back on.
 const FileCalls &systemFileCalls();
 
-// The temporary file that an ending signal removes: `name` in the open folder
-// `folder`; an empty name for none. Set only inside WithSignalsHeld, together
-// with creating or renaming the file.
-void RemoveOnSignal(int folder, const std::string &name);
+// A temporary file that an ending signal removes: `name` in the open folder
+// `folder`. Its place among those being written, for ForgetOnSignal, or -1
+// when every place is taken. Set only inside WithSignalsHeld, together with
+// creating the file.
+int RemoveOnSignal(int folder, const std::string &name);
 
 } // namespace platform
 
 #endif
 
 namespace platform {
+
+// The temporary at that place is in its destination's place, or removed: a
+// signal leaves it alone now. Inside WithSignalsHeld, with the rename or the
+// removal.
+void ForgetOnSignal(int place);
 
 // Runs `step` with the ending signals held back, so that a handler sees what
 // the step changes as one change; a signal that arrives meanwhile is handled

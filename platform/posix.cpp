@@ -220,26 +220,23 @@ sigset_t EndingSignalSet()
     return set;
 }
 
-// The temporary files being written, one place per thread that writes: each
-// is the name of a file in an open folder, which an ending signal removes. A
-// place is filled while the signals are held on its thread; a handler running
-// on another thread meanwhile waits until the filling is done.
+// The temporary files being written, each in a place of its own: the name
+// of a file in an open folder, which an ending signal removes. A place is
+// filled while the signals are held on its thread; a handler running on
+// another thread meanwhile waits until the filling is done.
 struct PendingRemoval
 {
-    std::atomic<int> folder = -1;   // -1: none
+    std::atomic<bool> taken = false;
+    std::atomic<int> folder = -1;   // -1: nothing to remove
     char name[64] = {};
 };
-constexpr int kPlaces = 64;
+constexpr int kPlaces = 256;
 PendingRemoval pendingRemovals[kPlaces];
-std::atomic<int> placesTaken = 0;
 std::atomic<int> heldSteps = 0;
-static_assert(std::atomic<int>::is_always_lock_free);
-
-PendingRemoval *PlaceOfThisThread()
-{
-    thread_local const int place = placesTaken.fetch_add(1);
-    return place < kPlaces ? &pendingRemovals[place] : nullptr;
-}
+// Set by a handler that ends the program: no further step begins, so that no
+// temporary is made after the handler has removed those there are.
+std::atomic<bool> ending = false;
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnEndingSignal(int signal)
 {
@@ -253,6 +250,7 @@ extern "C" void OnEndingSignal(int signal)
     }
     // Only async-signal-safe calls from here on. Another thread may be in
     // the middle of creating or renaming a temporary: that takes moments.
+    ending = true;
     for (int spins = 0; heldSteps.load() > 0 && spins < 1000; ++spins) {
         const timespec pause{0, 1000000};
         nanosleep(&pause, nullptr);
@@ -306,22 +304,40 @@ void WithSignalsHeld(const std::function<void()> &step)
     sigset_t old;
     pthread_sigmask(SIG_BLOCK, &held, &old);
     ++heldSteps;
+    if (ending) {
+        // Another thread is ending the program: this one waits for the end.
+        --heldSteps;
+        for (;;)
+            pause();
+    }
     step();
     --heldSteps;
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-void RemoveOnSignal(int folder, const std::string &name)
+int RemoveOnSignal(int folder, const std::string &name)
 {
-    PendingRemoval *pending = PlaceOfThisThread();
-    if (!pending)
+    if (name.empty() || name.size() >= sizeof pendingRemovals[0].name)
+        return -1;
+    for (int place = 0; place < kPlaces; ++place) {
+        PendingRemoval &pending = pendingRemovals[place];
+        bool free = false;
+        if (!pending.taken.compare_exchange_strong(free, true))
+            continue;
+        name.copy(pending.name, name.size());
+        pending.name[name.size()] = '\0';
+        pending.folder = folder;
+        return place;
+    }
+    return -1;
+}
+
+void ForgetOnSignal(int place)
+{
+    if (place < 0 || place >= kPlaces)
         return;
-    pending->folder = -1;
-    if (name.empty() || name.size() >= sizeof pending->name)
-        return;
-    name.copy(pending->name, name.size());
-    pending->name[name.size()] = '\0';
-    pending->folder = folder;
+    pendingRemovals[place].folder = -1;
+    pendingRemovals[place].taken = false;
 }
 
 void EndAsInterrupted()

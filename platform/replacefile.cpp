@@ -141,61 +141,97 @@ FILE_BASIC_INFO BasicInfoFor(const WIN32_FILE_ATTRIBUTE_DATA *old)
 
 } // namespace
 
-std::error_code ReplaceFile(const std::string &utf8Path, const NextBytes &nextPart)
+struct Replacement::State
 {
-    const std::wstring path = Wide(utf8Path);
-    if (path.empty() || path.starts_with(L"\\\\.\\") || IsDeviceName(path))
-        return NotRegularFile();
+    std::wstring path;
+    std::wstring temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    bool exists = false;
+    WIN32_FILE_ATTRIBUTE_DATA old = {};
+    int place = -1;
+};
+
+std::unique_ptr<Replacement> Replacement::Begin(const std::string &utf8Path, const NextBytes &nextPart, std::error_code &error)
+{
+    auto state = std::make_unique<State>();
+    state->path = Wide(utf8Path);
+    const std::wstring &path = state->path;
+    error = {};
+    if (path.empty() || path.starts_with(L"\\\\.\\") || IsDeviceName(path)) {
+        error = NotRegularFile();
+        return nullptr;
+    }
     // Folders and files that nobody may write are left alone.
-    WIN32_FILE_ATTRIBUTE_DATA old;
-    const bool exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &old) != 0;
-    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::make_error_code(std::errc::is_a_directory);
-    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DEVICE))
-        return NotRegularFile();
-    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
-        return {ERROR_ACCESS_DENIED, std::system_category()};
+    WIN32_FILE_ATTRIBUTE_DATA &old = state->old;
+    state->exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &old) != 0;
+    if (state->exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        error = std::make_error_code(std::errc::is_a_directory);
+    else if (state->exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DEVICE))
+        error = NotRegularFile();
+    else if (state->exists && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+        error = {ERROR_ACCESS_DENIED, std::system_category()};
+    if (error)
+        return nullptr;
     const size_t slash = utf8Path.find_last_of("/\\:");
     const std::string folder = slash == std::string::npos ? std::string() : utf8Path.substr(0, slash + 1);
 
-    std::wstring temporary;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    std::error_code error;
     WithSignalsHeld([&]() {
-        for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-            temporary = Wide(folder + TemporaryName());
-            file = fileCalls().createFile(temporary.c_str());
-            if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+        for (int attempt = 0; attempt < 100 && state->file == INVALID_HANDLE_VALUE; ++attempt) {
+            state->temporary = Wide(folder + TemporaryName());
+            state->file = fileCalls().createFile(state->temporary.c_str());
+            if (state->file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
                 break;
         }
-        if (file == INVALID_HANDLE_VALUE)
+        if (state->file == INVALID_HANDLE_VALUE)
             error = LastError();
         else
-            RemoveOnSignal(temporary);
+            state->place = RemoveOnSignal(state->temporary);
     });
-    if (file == INVALID_HANDLE_VALUE)
-        return error;
-
+    if (state->file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    std::unique_ptr<Replacement> replacement(new Replacement(std::move(state)));
     for (std::string_view part = nextPart(); !error && !part.empty(); part = nextPart())
-        error = WriteAll(file, part);
-    FILE_BASIC_INFO info = BasicInfoFor(exists ? &old : nullptr);
-    if (!error && !fileCalls().setBasicInfo(file, &info))
+        error = WriteAll(replacement->state_->file, part);
+    return error ? nullptr : std::move(replacement);
+}
+
+std::error_code Replacement::finish()
+{
+    State &state = *state_;
+    std::error_code error;
+    FILE_BASIC_INFO info = BasicInfoFor(state.exists ? &state.old : nullptr);
+    if (!fileCalls().setBasicInfo(state.file, &info))
         error = LastError();
-    if (!error && !fileCalls().flushFileBuffers(file))
+    if (!error && !fileCalls().flushFileBuffers(state.file))
         error = LastError();
-    if (!fileCalls().closeHandle(file) && !error)
+    if (!fileCalls().closeHandle(state.file) && !error)
         error = LastError();
+    state.file = INVALID_HANDLE_VALUE;
     WithSignalsHeld([&]() {
         // An existing file is replaced as the system replaces files, which
         // keeps its security descriptor as well; a move only creates.
-        if (!error && !(exists ? fileCalls().replaceFile(path.c_str(), temporary.c_str())
-                               : fileCalls().moveFile(temporary.c_str(), path.c_str())))
+        if (!error && !(state.exists ? fileCalls().replaceFile(state.path.c_str(), state.temporary.c_str())
+                                     : fileCalls().moveFile(state.temporary.c_str(), state.path.c_str())))
             error = LastError();
         if (error)
-            fileCalls().deleteFile(temporary.c_str());
-        RemoveOnSignal(std::wstring());
+            fileCalls().deleteFile(state.temporary.c_str());
+        ForgetOnSignal(state.place);
+        state.place = -1;
     });
+    state_.reset();
     return error;
+}
+
+Replacement::~Replacement()
+{
+    if (!state_)
+        return;
+    if (state_->file != INVALID_HANDLE_VALUE)
+        fileCalls().closeHandle(state_->file);
+    WithSignalsHeld([&]() {
+        fileCalls().deleteFile(state_->temporary.c_str());
+        ForgetOnSignal(state_->place);
+    });
 }
 
 #else
@@ -412,53 +448,84 @@ std::error_code WriteAll(int fd, std::string_view bytes)
 
 } // namespace
 
-std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart)
+struct Replacement::State
 {
     Target target;
     OpenFolder folder;
+    std::string temporary;
+    int fd = -1;
+    int place = -1;
+};
+
+std::unique_ptr<Replacement> Replacement::Begin(const std::string &path, const NextBytes &nextPart, std::error_code &error)
+{
+    auto state = std::make_unique<State>();
     bool exists = false;
     struct stat old = {};
-    if (std::error_code error = FindTarget(path, target))
-        return error;
-    if (std::error_code error = folder.open(target.folder))
-        return error;
-    if (std::error_code error = CheckDestination(folder.fd(), target.name, exists, old))
-        return error;
+    if ((error = FindTarget(path, state->target)))
+        return nullptr;
+    if ((error = state->folder.open(state->target.folder)))
+        return nullptr;
+    if ((error = CheckDestination(state->folder.fd(), state->target.name, exists, old)))
+        return nullptr;
 
     // From its creation to its rename or removal, the temporary is the file
     // that an ending signal removes.
-    std::string temporary;
-    int fd = -1;
-    std::error_code error;
     WithSignalsHeld([&]() {
-        fd = CreateTemporary(folder.fd(), exists, temporary);
-        if (fd < 0)
+        state->fd = CreateTemporary(state->folder.fd(), exists, state->temporary);
+        if (state->fd < 0)
             error = LastError();
         else
-            RemoveOnSignal(folder.fd(), temporary);
+            state->place = RemoveOnSignal(state->folder.fd(), state->temporary);
     });
-    if (fd < 0)
-        return error;
-
+    if (state->fd < 0)
+        return nullptr;
+    std::unique_ptr<Replacement> replacement(new Replacement(std::move(state)));
+    State &made = *replacement->state_;
     if (exists)
-        error = KeepMetadata(fd, target.folder + "/" + target.name, old);
+        error = KeepMetadata(made.fd, made.target.folder + "/" + made.target.name, old);
     for (std::string_view part = error ? std::string_view() : nextPart(); !part.empty(); part = nextPart()) {
-        if ((error = WriteAll(fd, part)))
+        if ((error = WriteAll(made.fd, part)))
             break;
     }
-    if (!error && fileCalls().fsync(fd) != 0)
+    return error ? nullptr : std::move(replacement);
+}
+
+std::error_code Replacement::finish()
+{
+    State &state = *state_;
+    std::error_code error;
+    if (fileCalls().fsync(state.fd) != 0)
         error = LastError();
     // Some file systems report a failed write only when the file is closed.
-    if (fileCalls().close(fd) != 0 && !error)
+    if (fileCalls().close(state.fd) != 0 && !error)
         error = LastError();
+    state.fd = -1;
     WithSignalsHeld([&]() {
-        if (!error && fileCalls().renameat(folder.fd(), temporary.c_str(), folder.fd(), target.name.c_str()) != 0)
+        const int folder = state.folder.fd();
+        if (!error && fileCalls().renameat(folder, state.temporary.c_str(), folder, state.target.name.c_str()) != 0)
             error = LastError();
         if (error)
-            fileCalls().unlinkat(folder.fd(), temporary.c_str(), 0);
-        RemoveOnSignal(-1, {});
+            fileCalls().unlinkat(folder, state.temporary.c_str(), 0);
+        ForgetOnSignal(state.place);
+        state.place = -1;
     });
-    return error ? error : folder.sync();
+    if (!error)
+        error = state.folder.sync();
+    state_.reset();
+    return error;
+}
+
+Replacement::~Replacement()
+{
+    if (!state_)
+        return;
+    if (state_->fd >= 0)
+        fileCalls().close(state_->fd);
+    WithSignalsHeld([&]() {
+        fileCalls().unlinkat(state_->folder.fd(), state_->temporary.c_str(), 0);
+        ForgetOnSignal(state_->place);
+    });
 }
 
 #endif
@@ -474,6 +541,15 @@ std::error_code NotRegularFile()
     return {1, category};
 }
 
+
+Replacement::Replacement(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart)
+{
+    std::error_code error;
+    std::unique_ptr<Replacement> replacement = Replacement::Begin(path, nextPart, error);
+    return replacement ? replacement->finish() : error;
+}
 
 std::error_code ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts)
 {

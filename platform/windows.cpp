@@ -61,11 +61,12 @@ std::vector<std::string> Expanded(const std::wstring &pattern)
 
 std::atomic<bool> interruptRequested = false;
 std::atomic<bool> interruptStopsGently = false;
-// The temporary files being written, one per writing thread, removed by the
+// The temporary files being written, each by its place, removed by the
 // console's handler, which runs on a thread of its own: the mutex makes
 // creating or renaming a file and setting it here one step for the handler.
 std::mutex filesToRemoveLock;
-std::map<DWORD, std::wstring> filesToRemove;
+std::map<int, std::wstring> filesToRemove;
+int nextPlace = 0;
 
 // The console's output code page as the program found it, given back as it ends.
 UINT foundOutputCodePage = 0;
@@ -84,7 +85,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
         return TRUE;
     {
         std::lock_guard<std::mutex> held(filesToRemoveLock);
-        for (const auto &[thread, path] : filesToRemove)
+        for (const auto &[place, path] : filesToRemove)
             DeleteFileW(path.c_str());
         filesToRemove.clear();
     }
@@ -221,13 +222,17 @@ void WithSignalsHeld(const std::function<void()> &step)
     step();
 }
 
-void RemoveOnSignal(const std::wstring &path)
+// Called inside WithSignalsHeld, which holds the lock.
+int RemoveOnSignal(const std::wstring &path)
 {
-    // Called inside WithSignalsHeld, which holds the lock.
-    if (path.empty())
-        filesToRemove.erase(GetCurrentThreadId());
-    else
-        filesToRemove[GetCurrentThreadId()] = path;
+    const int place = nextPlace++;
+    filesToRemove[place] = path;
+    return place;
+}
+
+void ForgetOnSignal(int place)
+{
+    filesToRemove.erase(place);
 }
 
 void EndAsInterrupted()

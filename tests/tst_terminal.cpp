@@ -291,10 +291,12 @@ private slots:
         QTest::addColumn<bool>("inShellLoop");
         QTest::addColumn<bool>("ignored");
         QTest::addColumn<int>("jobs");
-        QTest::newRow("the program itself") << false << false << 1;
-        QTest::newRow("two files at once") << false << false << 2;
-        QTest::newRow("in a shell loop, which stops too") << true << false << 1;
-        QTest::newRow("started with interrupts ignored") << false << true << 1;
+        QTest::addColumn<QByteArray>("moment");   // what the terminal shows when Ctrl+C is typed
+        QTest::newRow("the program itself") << false << false << 1 << QByteArray("[3/");
+        // Files are synced apart from their conversion then: the first sync is held.
+        QTest::newRow("two files at once") << false << false << 2 << QByteArray("<fsync>");
+        QTest::newRow("in a shell loop, which stops too") << true << false << 1 << QByteArray("[3/");
+        QTest::newRow("started with interrupts ignored") << false << true << 1 << QByteArray("[3/");
     }
     // Ctrl+C stops the batch at a safe point: every output is complete or
     // absent, the summary counts what was not converted, and the program ends
@@ -304,6 +306,7 @@ private slots:
         QFETCH(bool, inShellLoop);
         QFETCH(bool, ignored);
         QFETCH(int, jobs);
+        QFETCH(QByteArray, moment);
         const QString out = dir_.filePath(QStringLiteral("out"));
         QDir(out).removeRecursively();
         QVERIFY(QDir().mkpath(out));
@@ -311,8 +314,9 @@ private slots:
         const QList<QByteArray> argv = inShellLoop
             ? QList<QByteArray>{"/bin/bash", "-c", "for i in 1 2; do " + convert + "; done; echo loop went on"}
             : QList<QByteArray>{"/bin/sh", "-c", "exec " + convert};
-        const TerminalRun run = runOnTerminal(argv, dir_.path(), 200, {.signalAfter = "[3/", .toSend = {SIGINT},
-                                                                   .interruptIgnored = ignored, .everyStep = true});
+        const TerminalRun run = runOnTerminal(argv, dir_.path(), 200, {.signalAfter = moment, .toSend = {SIGINT},
+                                                                   .interruptIgnored = ignored, .holdSync = jobs > 1,
+                                                                   .everyStep = true});
 
         const QStringList written = entriesOf(out);
         for (const QString &name : written)

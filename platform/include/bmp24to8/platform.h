@@ -179,6 +179,27 @@ using NextBytes = std::function<std::string_view()>;
 std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart);
 std::error_code ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts);
 
+// ReplaceFile in two halves, for a caller that lets the slow half, making the
+// bytes durable, go on while it turns to other work: Begin writes the parts to
+// the hidden temporary (or gives the reason it could not, leaving nothing
+// behind), finish syncs it, puts it in the destination's place and syncs the
+// folder. A replacement dropped unfinished removes its temporary. Either half
+// may run on any thread.
+class Replacement
+{
+public:
+    static std::unique_ptr<Replacement> Begin(const std::string &path, const NextBytes &nextPart, std::error_code &error);
+    std::error_code finish();
+    ~Replacement();
+    Replacement(const Replacement &) = delete;
+    Replacement &operator=(const Replacement &) = delete;
+
+private:
+    struct State;
+    explicit Replacement(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
 // The reason an existing destination is refused when it is not a regular file.
 std::error_code NotRegularFile();
 
