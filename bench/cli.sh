@@ -22,7 +22,7 @@ if [ ! -f "$batch/999.bmp" ]; then
     for i in $(seq 0 999); do "$build/bench/makebmp" 320 240 256 noisy "$i" "$batch/$(printf %03d "$i").bmp"; done
 fi
 mkdir -p "$work/batch-out" "$work/ours"
-hyperfine -N --style none --warmup 1 --runs "$runs" --export-csv "$work/terminal.csv" \
+hyperfine -N --style none --warmup 1 --runs "$runs" --prepare sync --export-csv "$work/terminal.csv" \
     "script -qfec '$cli --placement none --dest $work/batch-out $batch/*.bmp' /dev/null" \
     "script -qfec '$cli --placement none --dest $work/batch-out $batch/*.bmp 2>/dev/null' /dev/null" >/dev/null 2>&1
 terminal=$(median_ms "$work/terminal.csv" 1); redirected=$(median_ms "$work/terminal.csv" 2)
@@ -42,7 +42,7 @@ awk -v f="$folder" -v s="$stdout" -v fp="$folder_peak" -v sp="$stdout_peak" 'BEG
     printf "| time, median of '"$runs"' | %.1f ms | %.1f ms | %.2f |\n", f, s, s / f
     printf "| peak memory | %.1f MiB | %.1f MiB | %.2f |\n", fp, sp, sp / fp }'
 
-hyperfine -N --style none --warmup 1 --runs "$runs" --export-csv "$work/jobs.csv" \
+hyperfine -N --style none --warmup 1 --runs "$runs" --prepare sync --export-csv "$work/jobs.csv" \
     "bash -c '$cli --placement none -j 1 --dest $work/batch-out $batch/*.bmp'" \
     "bash -c '$cli --placement none --dest $work/batch-out $batch/*.bmp'" >/dev/null 2>&1
 one=$(median_ms "$work/jobs.csv" 1); all=$(median_ms "$work/jobs.csv" 2)
