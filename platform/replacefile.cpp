@@ -403,13 +403,14 @@ bool KeptBySystem(const std::string &name)
     return name.starts_with("security.") || name.starts_with("trusted.");
 }
 
-// Gives the new file what the old one carried besides its bytes: its owner
-// and group, its extended attributes (the access list among them), and then
-// its mode, last, since changing the owner or the access list may clear the
-// set-id bits. A new file of a folder with a default access list starts with
-// that list: it is removed where the old file had none, so that a replaced
-// file is never open to more users than before.
-std::error_code KeepMetadata(int fd, const std::string &oldPath, const struct stat &old)
+// Gives the new file what the old one carried besides its bytes and its
+// mode: its owner and group, its extended attributes (the access list among
+// them). A new file of a folder with a default access list starts with that
+// list: it is removed where the old file had none, so that a replaced file is
+// never open to more users than before. The mode comes once the bytes are
+// written (KeepMode), since changing the owner or the access list, and an
+// ordinary user's writing, clear the set-id bits.
+std::error_code KeepOwnerAndAttributes(int fd, const std::string &oldPath, const struct stat &old)
 {
     // An ordinary user may not give a file away; the file then stays ours,
     // in the old file's group where the user belongs to it.
@@ -426,6 +427,11 @@ std::error_code KeepMetadata(int fd, const std::string &oldPath, const struct st
     }
     if (!accessList && fileCalls().fremovexattr(fd, kAccessList) != 0 && errno != ENODATA && errno != ENOTSUP)
         return LastError();
+    return {};
+}
+
+std::error_code KeepMode(int fd, const struct stat &old)
+{
     return fileCalls().fchmod(fd, old.st_mode & 07777) == 0 ? std::error_code() : LastError();
 }
 
@@ -483,11 +489,13 @@ std::unique_ptr<Replacement> Replacement::Begin(const std::string &path, const N
     std::unique_ptr<Replacement> replacement(new Replacement(std::move(state)));
     State &made = *replacement->state_;
     if (exists)
-        error = KeepMetadata(made.fd, made.target.folder + "/" + made.target.name, old);
+        error = KeepOwnerAndAttributes(made.fd, made.target.folder + "/" + made.target.name, old);
     for (std::string_view part = error ? std::string_view() : nextPart(); !part.empty(); part = nextPart()) {
         if ((error = WriteAll(made.fd, part)))
             break;
     }
+    if (exists && !error)
+        error = KeepMode(made.fd, old);
     return error ? nullptr : std::move(replacement);
 }
 
