@@ -33,8 +33,9 @@ namespace {
 
 constexpr int kTitleBarButtonsWidth = 120;   // pixels: the icon and the close button around a title
 constexpr int kErrorListGap = 8;             // pixels between the main window and the error list
-constexpr int kFrameChecks = 60;             // how often, and how many milliseconds apart, a list shown
-constexpr int kFrameCheckEvery = 50;         // before the main window looks for the main window's frame
+constexpr int kFrameChecks = 400;            // how often, and how many milliseconds apart, a list shown
+constexpr int kFrameCheckEvery = 50;         // before the main window looks for the main window's frame:
+                                             // a busy window manager may take seconds to frame it
 
 // The classic dialog fonts, with look-alikes for systems that lack them.
 void installFontSubstitutes()
