@@ -7,7 +7,6 @@
 #include "statusline.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cerrno>
 #include <condition_variable>
@@ -548,6 +547,7 @@ public:
         // their pictures' memory is back already.
         const size_t syncers = count > 1 && !plan_.checkOnly ? kSyncersPerWorker * count : 0;
         syncers_ = syncers > 0;
+        workers_ = count;
         for (size_t i = 0; i < count; ++i)
             workers.emplace_back([this] { work(); });
         for (size_t i = 0; i < syncers; ++i)
@@ -606,6 +606,10 @@ private:
                              [this, &index](const std::string &step) { stepShown(index, step); });
         for (;;) {
             std::unique_lock<std::mutex> held(lock_);
+            // Files waiting for a syncer hold their descriptors: while as many
+            // wait as there are workers, the disk is behind, and a new file
+            // would only add one more.
+            changed_.wait(held, [this] { return syncing_.size() < workers_; });
             if (next_ == plan_.jobs.size() || platform::InterruptRequested() || stopStarting_) {
                 startedAll_ = true;
                 changed_.notify_all();
@@ -624,9 +628,7 @@ private:
                 toSync_.notify_one();
                 continue;
             }
-            done_[index] = true;
-            --running_;
-            changed_.notify_all();
+            finished(index);
         }
     }
 
@@ -640,6 +642,7 @@ private:
                 return;
             const size_t index = syncing_.front();
             syncing_.pop_front();
+            changed_.notify_all();   // a worker may start another file
             std::unique_ptr<platform::Replacement> replacement = std::move(outcomes_[index].unfinished);
             held.unlock();
             const Problem problem = files::FinishPictureFile(*replacement);
@@ -647,10 +650,17 @@ private:
             held.lock();
             outcomes_[index].problem = problem;
             outcomes_[index].stopped = problem && platform::InterruptRequested();
-            done_[index] = true;
-            --running_;
-            changed_.notify_all();
+            finished(index);
         }
+    }
+
+    // A FILE is done: its outcome can be said (called with the lock held).
+    void finished(size_t index)
+    {
+        done_[index] = true;
+        steps_.erase(index);
+        --running_;
+        changed_.notify_all();
     }
 
     // The first FILE not yet done; the number of FILEs when all are.
@@ -666,7 +676,7 @@ private:
     void stepShown(size_t index, const std::string &step)
     {
         const std::lock_guard<std::mutex> held(lock_);
-        steps_[index % kMostWorkers] = step;
+        steps_[index] = step;
         if (index == firstUnfinished())
             showStatus();
     }
@@ -677,7 +687,7 @@ private:
     {
         const size_t first = firstUnfinished();
         if (showProgress_ && first < next_ && first < plan_.jobs.size())
-            status_.show(int(first + 1), int(plan_.jobs.size()), plan_.jobs[first].source, steps_[first % kMostWorkers]);
+            status_.show(int(first + 1), int(plan_.jobs.size()), plan_.jobs[first].source, steps_[first]);
     }
 
     // A FILE's failure line. The first picture refused for a newer header is
@@ -704,11 +714,11 @@ private:
     std::deque<size_t> syncing_;   // FILEs whose last step is still to come
     bool syncingEnds_ = false;
     bool syncers_ = false;
+    size_t workers_ = 1;
     std::vector<Outcome> outcomes_;
     std::vector<bool> done_;
-    // The steps of the FILEs being converted, by FILE: never more than the
-    // workers, so a few places suffice.
-    std::array<std::string, kMostWorkers> steps_;
+    // The step each FILE not yet done has reached.
+    std::map<size_t, std::string> steps_;
     size_t next_ = 0;
     size_t said_ = 0;
     size_t running_ = 0;

@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef HOLD_SYNC
+#include <sys/resource.h>
+#endif
+
 using namespace bmp24to8;
 
 namespace {
@@ -96,30 +100,65 @@ private slots:
     void severalAtOnce_data()
     {
         QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("twice");   // every picture named twice: duplicates
-        QTest::newRow("converting") << QStringList() << false;
-        QTest::newRow("checking") << QStringList{QStringLiteral("--check")} << false;
-        QTest::newRow("8-bit, DOS placement") << QStringList{QStringLiteral("--no-four-bit"), QStringLiteral("--placement"), QStringLiteral("dos")} << false;
-        QTest::newRow("duplicate destinations") << QStringList() << true;
+        QTest::addColumn<bool>("twice");      // every picture named twice: duplicates
+        QTest::addColumn<QString>("jobs");    // against one job
+        QTest::addColumn<bool>("slowDisk");   // every sync 50 ms, and 40 descriptors
+        QTest::newRow("converting") << QStringList() << false << QStringLiteral("4") << false;
+        QTest::newRow("checking") << QStringList{QStringLiteral("--check")} << false << QStringLiteral("4") << false;
+        QTest::newRow("8-bit, DOS placement") << QStringList{QStringLiteral("--no-four-bit"), QStringLiteral("--placement"), QStringLiteral("dos")} << false << QStringLiteral("4") << false;
+        QTest::newRow("duplicate destinations") << QStringList() << true << QStringLiteral("4") << false;
+#ifdef HOLD_SYNC
+        // Files written faster than the disk syncs them must not pile up,
+        // each holding its descriptors, until a file can no longer be opened.
+        QTest::newRow("a disk slower than the workers") << QStringList() << false << QStringLiteral("2") << true;
+#endif
     }
-    // Every picture of the cases, converted four at a time, gives what one at
-    // a time gives: the same files, lines in the same order, the same status.
+    // Every picture of the cases, converted several at a time, gives what one
+    // at a time gives: the same files, lines in the same order, the same status.
     void severalAtOnce()
     {
         QFETCH(QStringList, options);
         QFETCH(bool, twice);
+        QFETCH(QString, jobs);
+        QFETCH(bool, slowDisk);
         QStringList pictures = QDir(QStringLiteral(CASES_FOLDER)).entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name);
         if (twice)
             pictures += pictures;
         QTemporaryDir out;
+        QString from = QStringLiteral(CASES_FOLDER);
+        if (slowDisk) {
+            // Four names for each picture, so that many files are written.
+            from = out.filePath(QStringLiteral("sources"));
+            QVERIFY(QDir().mkpath(from));
+            QStringList names;
+            for (int copy = 1; copy <= 4; ++copy)
+                for (const QString &picture : std::as_const(pictures)) {
+                    names << QStringLiteral("%1-%2").arg(copy).arg(picture);
+                    QVERIFY(QFile::link(QDir(QStringLiteral(CASES_FOLDER)).filePath(picture), QDir(from).filePath(names.last())));
+                }
+            pictures = names;
+        }
         QList<QByteArray> runs;
-        for (const char *jobs : {"1", "4"}) {
-            QVERIFY(QDir(out.path()).mkpath(QString::fromLatin1(jobs)));
-            const QString folder = out.filePath(QString::fromLatin1(jobs));
+        for (const QString &count : {QStringLiteral("1"), jobs}) {
+            QVERIFY(QDir(out.path()).mkpath(count));
+            const QString folder = out.filePath(count);
             QProcess cli;
-            cli.setWorkingDirectory(QStringLiteral(CASES_FOLDER));
+            cli.setWorkingDirectory(from);
+#ifdef HOLD_SYNC
+            if (slowDisk) {
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HOLD_SYNC));
+                environment.insert(QStringLiteral("SLOW_SYNC_MS"), QStringLiteral("50"));
+                environment.insert(QStringLiteral("ASAN_OPTIONS"), qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0"));
+                cli.setProcessEnvironment(environment);
+                cli.setChildProcessModifier([] {
+                    const rlimit descriptors{40, 40};
+                    setrlimit(RLIMIT_NOFILE, &descriptors);
+                });
+            }
+#endif
             const QStringList destination = options.contains(QStringLiteral("--check")) ? QStringList() : QStringList{QStringLiteral("--dest"), folder};
-            cli.start(QStringLiteral(CLI_PATH), QStringList{QStringLiteral("-j"), QString::fromLatin1(jobs)} + options + destination + pictures);
+            cli.start(QStringLiteral(CLI_PATH), QStringList{QStringLiteral("-j"), count} + options + destination + pictures);
             QVERIFY(cli.waitForFinished(60000));
             QByteArray outputs;
             for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name))
