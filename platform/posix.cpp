@@ -230,7 +230,7 @@ struct PendingRemoval
     std::atomic<int> folder = -1;   // -1: nothing to remove
     char name[64] = {};
 };
-constexpr int kPlaces = 256;
+constexpr int kPlaces = 512;   // more than the files a run of the most jobs has under way (6 per job)
 PendingRemoval pendingRemovals[kPlaces];
 std::atomic<int> heldSteps = 0;
 // Set by a handler that ends the program: no further step begins, so that no
