@@ -197,18 +197,39 @@ private:
     std::uint32_t random_ = 12345;
 };
 
-// Hands out the source's bytes in pieces of at most its capacity, reading the
-// source in large blocks.
+// Hands out the source's bytes in pieces of at most its capacity: where the
+// source lends them, right where they are, else read in large blocks into a
+// buffer of its own. A piece is handed out contiguous, with one readable byte
+// after it; a piece that would end at or beyond the end of what the source
+// lent at once is put together in the buffer.
 class ChunkReader
 {
 public:
-    // One byte more than the capacity, so a 4-byte load at the last pixel stays inside.
-    ChunkReader(ByteSource &source, std::int64_t capacity) : source_(source), buffer_(size_t(capacity) + 1) {}
+    // One byte more than the capacity, so a 4-byte load at the last pixel
+    // stays inside. `total` is how many bytes the reading takes from the source.
+    ChunkReader(ByteSource &source, std::int64_t capacity, std::int64_t total)
+        : source_(source), buffer_(size_t(capacity) + 1), unlent_(total)
+    {
+    }
 
     // The next n bytes, or nullptr when the source cannot supply them; failure()
     // then says why.
     const std::uint8_t *take(std::int64_t n)
     {
+        // The byte after the piece must be inside what was lent.
+        if (lentInHand() > n) {
+            const std::uint8_t *bytes = lent_;
+            lent_ += n;
+            return bytes;
+        }
+        if (mode_ == Mode::Unknown) {
+            // The first time, the source is asked whether it lends its bytes.
+            mode_ = Mode::Lends;
+            if (borrow())
+                return take(n);
+        }
+        if (mode_ == Mode::Lends)
+            return gather(n);
         if (end_ - pos_ < n && !refill(n))
             return nullptr;
         const std::uint8_t *bytes = buffer_.data() + pos_;
@@ -216,13 +237,20 @@ public:
         return bytes;
     }
 
-    // Passes over n bytes; those beyond the buffer are skipped at the next take,
-    // so filler missing after the last row is never asked for.
+    // Passes over n bytes; those beyond the buffer or the bytes lent are
+    // skipped at the next take, so filler missing after the last row is never
+    // asked for.
     void skip(std::int64_t n)
     {
-        const std::int64_t inBuffer = std::min(n, end_ - pos_);
-        pos_ += inBuffer;
-        pendingSkip_ += n - inBuffer;
+        if (mode_ == Mode::Reads) {
+            const std::int64_t inBuffer = std::min(n, end_ - pos_);
+            pos_ += inBuffer;
+            pendingSkip_ += n - inBuffer;
+        } else {
+            const std::int64_t inHand = std::min(n, lentInHand());
+            lent_ += inHand;
+            pendingSkip_ += n - inHand;
+        }
     }
 
     // The file ended early (another program cut it short while it was read),
@@ -230,6 +258,49 @@ public:
     Failure failure() const { return endOfFile_ ? Failure::Truncated : Failure::CannotOpen; }
 
 private:
+    std::int64_t lentInHand() const { return lentEnd_ - lent_; }
+
+    // Copies n bytes into the buffer from what is lent, borrowing more as it
+    // runs out.
+    const std::uint8_t *gather(std::int64_t n)
+    {
+        for (std::int64_t have = 0;;) {
+            const std::int64_t part = std::min(n - have, lentInHand());
+            std::memcpy(buffer_.data() + have, lent_, size_t(part));
+            lent_ += part;
+            have += part;
+            if (have == n)
+                return buffer_.data();
+            if (mode_ != Mode::Lends || !borrow())
+                return nullptr;
+        }
+    }
+
+    // The next bytes the source lends, past any pending skip; false when it
+    // has none.
+    bool borrow()
+    {
+        while (lent_ == lentEnd_) {
+            const char *bytes = nullptr;
+            const std::int64_t got = unlent_ > 0 ? source_.lend(bytes, unlent_) : 0;
+            if (got == ByteSource::kDoesNotLend) {
+                mode_ = Mode::Reads;
+                return false;
+            }
+            if (got <= 0) {
+                endOfFile_ = got == 0;
+                return false;
+            }
+            unlent_ -= got;
+            lent_ = reinterpret_cast<const std::uint8_t *>(bytes);
+            lentEnd_ = lent_ + got;
+            const std::int64_t skipped = std::min(pendingSkip_, got);
+            lent_ += skipped;
+            pendingSkip_ -= skipped;
+        }
+        return true;
+    }
+
     bool refill(std::int64_t n)
     {
         if (pendingSkip_ > 0) {
@@ -260,6 +331,11 @@ private:
     std::vector<std::uint8_t> buffer_;
     std::int64_t pos_ = 0;
     std::int64_t end_ = 0;
+    // What the source lent last, and how much of the reading it has not lent yet.
+    const std::uint8_t *lent_ = nullptr;
+    const std::uint8_t *lentEnd_ = nullptr;
+    std::int64_t unlent_;
+    enum class Mode { Unknown, Lends, Reads } mode_ = Mode::Unknown;
     std::int64_t pendingSkip_ = 0;
     bool endOfFile_ = false;
 };
@@ -382,7 +458,7 @@ Problem IndexColours(ByteSource &source, const SourceHeader &header, Picture &pi
     // The size comes from the checked header, not from the file, which another
     // program may be cutting short right now.
     const std::int64_t pixelBytes = (rows - 1) * bmp::sourceRowBytes(width) + 3 * width;
-    ChunkReader reader(source, std::min(3 * kChunkPixels, pixelBytes));
+    ChunkReader reader(source, std::min(3 * kChunkPixels, pixelBytes), pixelBytes);
     IndexStore store(picture, header, std::min(width, kChunkPixels));
     RowProgress progress(rows, host, Step::Reading);
 

@@ -1,6 +1,7 @@
 #include "convertfile.h"
 
 #include "bmp24to8/platform.h"
+#include "readahead.h"
 
 namespace files {
 
@@ -8,19 +9,53 @@ using namespace bmp24to8;
 
 namespace {
 
-// A file of the system's as the engine reads its sources.
+// A file of the system's as the engine reads its sources. A large picture's
+// pixels are read ahead on a thread of their own and lent to the engine.
 class FileSource final : public ByteSource
 {
 public:
     explicit FileSource(std::unique_ptr<platform::InputFile> file) : file_(std::move(file)) {}
 
     std::int64_t size() override { return file_->size(); }
-    std::int64_t read(char *to, std::int64_t count) override { return file_->read(to, count); }
-    bool seek(std::int64_t offset) override { return file_->seek(offset); }
-    std::int64_t position() override { return file_->position(); }
+    std::int64_t read(char *to, std::int64_t count) override
+    {
+        stopReadingAhead();
+        return file_->read(to, count);
+    }
+    bool seek(std::int64_t offset) override
+    {
+        stopReadingAhead();
+        return file_->seek(offset);
+    }
+    std::int64_t position() override { return ahead_ ? aheadFrom_ + ahead_->handedOut() : file_->position(); }
+    std::int64_t lend(const char *&bytes, std::int64_t count) override
+    {
+        if (!ahead_) {
+            // Below this, starting a thread costs more than it saves.
+            if (count < kReadAheadFrom)
+                return kDoesNotLend;
+            aheadFrom_ = file_->position();
+            ahead_ = std::make_unique<ReadAhead>(*file_, count);
+        }
+        return ahead_->next(bytes);
+    }
 
 private:
+    static constexpr std::int64_t kReadAheadFrom = std::int64_t(4) << 20;
+
+    // The file is this thread's again, at the position the reading came to.
+    void stopReadingAhead()
+    {
+        if (!ahead_)
+            return;
+        const std::int64_t at = position();
+        ahead_.reset();
+        file_->seek(at);
+    }
+
     std::unique_ptr<platform::InputFile> file_;
+    std::unique_ptr<ReadAhead> ahead_;
+    std::int64_t aheadFrom_ = 0;
 };
 
 } // namespace

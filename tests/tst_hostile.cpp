@@ -258,10 +258,17 @@ private slots:
         QCOMPARE(IndexColours(*source, header, picture, host).failure, Failure::Truncated);
     }
 
+    void sourceCutShortWhileRead_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("read by the engine") << 600;   // more than one read
+        QTest::newRow("read ahead") << 3000;          // a thread reads at most 1 MiB ahead
+    }
     void sourceCutShortWhileRead()
     {
+        QFETCH(int, width);
         const QString source = path(QStringLiteral("shrinking.bmp"));
-        QVERIFY(WriteFileBytes(source, MakeSource({.width = 600, .height = 500})));   // more than one read
+        QVERIFY(WriteFileBytes(source, MakeSource({.width = width, .height = 500})));
         FakeHost host;
         host.onYield = [&](int n) {
             if (n == 1)

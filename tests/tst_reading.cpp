@@ -51,11 +51,15 @@ SampleSource rasterColours(int width, int height, int colours, bool topDown = fa
 
 // The bytes of a picture handed out in short, uneven pieces, as a browser's
 // stream or a slow pipe may hand them out: each read gives at most the next
-// size of `pieces`, in turn.
+// size of `pieces`, in turn. A source that lends gives each piece in memory
+// of its own, exactly as large, so that a look past it is caught.
 class PieceSource final : public ByteSource
 {
 public:
-    PieceSource(std::string_view bytes, QList<int> pieces) : whole_(bytes), pieces_(std::move(pieces)) {}
+    PieceSource(std::string_view bytes, QList<int> pieces, bool lends)
+        : whole_(bytes), pieces_(std::move(pieces)), lends_(lends)
+    {
+    }
 
     std::int64_t size() override { return whole_.size(); }
     std::int64_t read(char *to, std::int64_t count) override
@@ -65,11 +69,24 @@ public:
     }
     bool seek(std::int64_t offset) override { return whole_.seek(offset); }
     std::int64_t position() override { return whole_.position(); }
+    std::int64_t lend(const char *&bytes, std::int64_t count) override
+    {
+        if (!lends_)
+            return kDoesNotLend;
+        const char *at = nullptr;
+        const std::int64_t got = whole_.lend(at, std::min<std::int64_t>(count, pieces_[next_++ % pieces_.size()]));
+        lent_ = std::make_unique<char[]>(size_t(got));
+        std::copy(at, at + got, lent_.get());
+        bytes = lent_.get();
+        return got;
+    }
 
 private:
     MemorySource whole_;
     QList<int> pieces_;
+    bool lends_;
     qsizetype next_ = 0;
+    std::unique_ptr<char[]> lent_;
 };
 
 QByteArray Converted(ByteSource &source, bool fourBit)
@@ -226,17 +243,22 @@ private slots:
     void shortReads_data()
     {
         QTest::addColumn<QList<int>>("pieces");
-        QTest::newRow("1 byte at a time") << QList<int>{1};
-        QTest::newRow("7 bytes at a time") << QList<int>{7};
-        QTest::newRow("uneven pieces") << QList<int>{5, 1, 64 * 1024 + 3, 2, 13};
-        QTest::newRow("around 64 KiB") << QList<int>{64 * 1024 - 1, 64 * 1024 + 1};
+        QTest::addColumn<bool>("lends");
+        for (const bool lends : {false, true}) {
+            const char *how = lends ? "lent" : "read";
+            QTest::addRow("%s 1 byte at a time", how) << QList<int>{1} << lends;
+            QTest::addRow("%s 7 bytes at a time", how) << QList<int>{7} << lends;
+            QTest::addRow("%s in uneven pieces", how) << QList<int>{5, 1, 64 * 1024 + 3, 2, 13} << lends;
+            QTest::addRow("%s around 64 KiB", how) << QList<int>{64 * 1024 - 1, 64 * 1024 + 1} << lends;
+        }
     }
     // However the source hands out its bytes, every picture converts as it
-    // does from whole reads: widths with every filler length, top-down and
-    // bottom-up, pixels after a gap, a last filler missing, too many colours.
+    // does from the whole in memory: widths with every filler length, top-down
+    // and bottom-up, pixels after a gap, a last filler missing, too many colours.
     void shortReads()
     {
         QFETCH(QList<int>, pieces);
+        QFETCH(bool, lends);
         const auto sample = [](int w, int h, int colours, bool topDown = false) {
             return SampleSource{.width = w, .height = h, .topDown = topDown,
                                 .pixel = [=](int x, int y) { return DistinctColour((x * 7 + y * 3) % colours); }};
@@ -253,7 +275,7 @@ private slots:
         for (const QByteArray &bytes : pictures) {
             for (const bool fourBit : {true, false}) {
                 MemorySource whole({bytes.constData(), size_t(bytes.size())});
-                PieceSource inPieces({bytes.constData(), size_t(bytes.size())}, pieces);
+                PieceSource inPieces({bytes.constData(), size_t(bytes.size())}, pieces, lends);
                 QCOMPARE(Converted(inPieces, fourBit), Converted(whole, fourBit));
             }
         }
@@ -365,6 +387,7 @@ private slots:
         QTest::newRow("257th in the first stored row") << 300 << 10 << false << 300 << 10 << 257;
         QTest::newRow("257th at the top-left") << 16 << 17 << false << 257 << 1 << 1;
         QTest::newRow("one row, 1000 colours") << 1000 << 1 << false << 1000 << 1 << 257;
+        QTest::newRow("257th in a file read ahead") << 3000 << 600 << false << 257 << 600 << 257;
     }
     void tooManyColours()
     {
@@ -394,22 +417,26 @@ private slots:
     {
         QTest::addColumn<int>("abortAfterRow");
         QTest::addColumn<bool>("written");
-        QTest::newRow("after row 1 of 5") << 1 << false;
-        QTest::newRow("after row 2 of 5") << 2 << false;
-        QTest::newRow("after row 4 of 5") << 4 << false;
-        QTest::newRow("after the last row: not seen") << 5 << true;
+        QTest::addColumn<int>("width");
+        QTest::newRow("after row 1 of 5") << 1 << false << 4;
+        QTest::newRow("after row 2 of 5") << 2 << false << 4;
+        QTest::newRow("after row 4 of 5") << 4 << false << 4;
+        QTest::newRow("after the last row: not seen") << 5 << true << 4;
+        QTest::newRow("after row 2 of 5, read ahead") << 2 << false << 300000;
+        QTest::newRow("after the last row, read ahead") << 5 << true << 300000;
     }
     void abortDuringYield()
     {
         QFETCH(int, abortAfterRow);
         QFETCH(bool, written);
+        QFETCH(int, width);
         FakeHost host;
         host.onYield = [&](int n) {
             if (n == abortAfterRow)
                 host.abort = true;
             return true;
         };
-        const ConvertOutcome outcome = convert(MakeSource(rasterColours(4, 5, 20)), host);
+        const ConvertOutcome outcome = convert(MakeSource(rasterColours(width, 5, 20)), host);
         QCOMPARE(host.yields, abortAfterRow);
         QCOMPARE(outcome, written ? ConvertOutcome::Written : ConvertOutcome::Failed);
         QCOMPARE(host.errors, written ? QStringList() : QStringList{QStringLiteral("Aborted by user - ") + files_.source});

@@ -117,6 +117,9 @@ private slots:
         QTest::newRow("257x1, 1 colour") << 257 << 1 << 1 << false;
         QTest::newRow("640x480, 256 colours") << 640 << 480 << 256 << false;
         QTest::newRow("1000x3, 255 colours, top-down") << 1000 << 3 << 255 << true;
+        // Large enough for the file to be read ahead on a thread of its own.
+        QTest::newRow("2000x1100, 256 colours, read ahead") << 2000 << 1100 << 256 << false;
+        QTest::newRow("1500x1000, 200 colours, top-down, read ahead") << 1500 << 1000 << 200 << true;
     }
     void decodesToTheSourcePixels()
     {

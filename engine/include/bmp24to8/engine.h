@@ -135,7 +135,8 @@ std::string ReasonOf(const std::error_code &error);
 
 // Where the engine reads a source picture from: a file, standard input held in
 // memory, or a test's bytes. The engine reads in chunks and never asks for the
-// whole source at once, so a file streams through a small buffer.
+// whole source at once, so a file streams through a small buffer, or through
+// the source's own buffers where it lends them.
 class ByteSource
 {
 public:
@@ -151,6 +152,16 @@ public:
     // Moves to `offset` from the first byte; false when that cannot be done.
     virtual bool seek(std::int64_t offset) = 0;
     virtual std::int64_t position() = 0;
+
+    // Lends up to `count` bytes from the present position where they already
+    // are, without a copy, and moves past them: returns how many (at least one
+    // while the source has any), 0 at the end of the source, -1 when reading
+    // failed. The bytes stay valid until the next call on the source. The
+    // engine reads a picture's pixels this way, asking first for all of them,
+    // so that a source that reads ahead knows where to stop. A source that
+    // gives kDoesNotLend then is read with read() instead.
+    static constexpr std::int64_t kDoesNotLend = -2;
+    virtual std::int64_t lend(const char *&bytes, std::int64_t count);
 };
 
 // Bytes already in memory; they must outlive the source.
@@ -163,6 +174,7 @@ public:
     std::int64_t read(char *to, std::int64_t count) override;
     bool seek(std::int64_t offset) override;
     std::int64_t position() override { return position_; }
+    std::int64_t lend(const char *&bytes, std::int64_t count) override;
 
 private:
     std::string_view bytes_;
