@@ -52,6 +52,11 @@ int Prepared::bitsPerPixel() const
     return picture_->fourBitMode ? 4 : 8;
 }
 
+std::int64_t Prepared::outputBytes() const
+{
+    return OutputBytes(*picture_);
+}
+
 bool Prepared::partsStay() const
 {
     return RowsGoOutAsHeld(*picture_);

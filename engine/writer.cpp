@@ -11,6 +11,11 @@
 
 namespace bmp24to8 {
 
+std::int64_t OutputBytes(const Picture &picture)
+{
+    return bmp::pixelDataOffset(picture.fourBitMode) + picture.storedRowBytes() * picture.height;
+}
+
 std::string OutputHeaderAndPalette(const Picture &picture)
 {
     const bool fourBit = picture.fourBitMode;
@@ -24,7 +29,7 @@ std::string OutputHeaderAndPalette(const Picture &picture)
         out.replace(size_t(field.offset), size_t(field.size), bytes);
     };
     put(bmp::field::signature, "BM");
-    put(bmp::field::fileSize, NumberToDWord(std::int32_t(bmp::kHeaderSize) + paletteBytes + pixelBytes));
+    put(bmp::field::fileSize, NumberToDWord(std::int32_t(OutputBytes(picture))));
     put(bmp::field::reserved, NumberToDWord(0));
     put(bmp::field::pixelDataOffset, NumberToDWord(std::int32_t(bmp::pixelDataOffset(fourBit))));
     put(bmp::field::infoHeaderSize, NumberToDWord(std::int32_t(bmp::kInfoHeaderSize)));

@@ -16,6 +16,8 @@ struct Picture;
 
 // The 54 header bytes followed by the palette (1024 or 64 bytes).
 std::string OutputHeaderAndPalette(const Picture &picture);
+// The size of the whole output file.
+std::int64_t OutputBytes(const Picture &picture);
 
 // The output's pixel rows as the file format wants them, renumbered by the
 // palette placement, unpacked for 8-bit output and padded, handed out in parts

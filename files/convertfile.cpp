@@ -76,8 +76,8 @@ Problem PrepareFile(const std::string &sourcePath, Prepared &prepared, Conversio
 
 Problem WritePictureFile(const Prepared &prepared, const std::string &destinationPath)
 {
-    return WritePicture(prepared, [&destinationPath](const NextPart &nextPart) {
-        return platform::ReplaceFile(destinationPath, nextPart);
+    return WritePicture(prepared, [&](const NextPart &nextPart) {
+        return platform::ReplaceFile(destinationPath, nextPart, prepared.outputBytes());
     });
 }
 
@@ -86,7 +86,7 @@ Problem BeginPictureFile(const Prepared &prepared, const std::string &destinatio
 {
     return WritePicture(prepared, [&](const NextPart &nextPart) {
         std::error_code error;
-        replacement = platform::Replacement::Begin(destinationPath, nextPart, error);
+        replacement = platform::Replacement::Begin(destinationPath, nextPart, error, prepared.outputBytes());
         return error;
     });
 }

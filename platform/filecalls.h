@@ -57,6 +57,9 @@ namespace platform {
 struct FileCalls
 {
     int (*openat)(int folder, const char *path, int flags, mode_t mode);
+    // Takes room on the disk for the file's first `size` bytes, its length
+    // unchanged (fallocate with FALLOC_FL_KEEP_SIZE).
+    int (*allocate)(int fd, off_t size);
     ssize_t (*write)(int fd, const void *bytes, size_t count);
     int (*fsync)(int fd);
     int (*fchown)(int fd, uid_t owner, gid_t group);

@@ -151,7 +151,8 @@ struct Replacement::State
     int place = -1;
 };
 
-std::unique_ptr<Replacement> Replacement::Begin(const std::string &utf8Path, const NextBytes &nextPart, std::error_code &error)
+std::unique_ptr<Replacement> Replacement::Begin(const std::string &utf8Path, const NextBytes &nextPart, std::error_code &error,
+                                                std::int64_t)
 {
     auto state = std::make_unique<State>();
     state->path = Wide(utf8Path);
@@ -246,6 +247,7 @@ const FileCalls &systemFileCalls()
 {
     static const FileCalls calls = {
         [](int folder, const char *path, int flags, mode_t mode) { return ::openat(folder, path, flags, mode); },
+        [](int fd, off_t size) { return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size); },
         ::write, ::fsync, ::fchown, ::fchmod, ::fsetxattr, ::fremovexattr, ::close, ::renameat, ::unlinkat,
     };
     return calls;
@@ -435,6 +437,18 @@ std::error_code KeepMode(int fd, const struct stat &old)
     return fileCalls().fchmod(fd, old.st_mode & 07777) == 0 ? std::error_code() : LastError();
 }
 
+// Takes the room the file will need on the disk before it is written: a disk
+// without that room fails at once, with nothing written, and the file system
+// lays the file out at once rather than when it is put in place (ext4 starts
+// writing a file renamed over another whose room it has yet to choose). A
+// file system that cannot take room ahead is written all the same.
+std::error_code TakeRoom(int fd, std::int64_t size)
+{
+    if (size <= 0 || fileCalls().allocate(fd, off_t(size)) == 0)
+        return {};
+    return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? LastError() : std::error_code();
+}
+
 std::error_code WriteAll(int fd, std::string_view bytes)
 {
     const char *at = bytes.data();
@@ -463,7 +477,8 @@ struct Replacement::State
     int place = -1;
 };
 
-std::unique_ptr<Replacement> Replacement::Begin(const std::string &path, const NextBytes &nextPart, std::error_code &error)
+std::unique_ptr<Replacement> Replacement::Begin(const std::string &path, const NextBytes &nextPart, std::error_code &error,
+                                                std::int64_t size)
 {
     auto state = std::make_unique<State>();
     bool exists = false;
@@ -490,6 +505,8 @@ std::unique_ptr<Replacement> Replacement::Begin(const std::string &path, const N
     State &made = *replacement->state_;
     if (exists)
         error = KeepOwnerAndAttributes(made.fd, made.target.folder + "/" + made.target.name, old);
+    if (!error)
+        error = TakeRoom(made.fd, size);
     for (std::string_view part = error ? std::string_view() : nextPart(); !part.empty(); part = nextPart()) {
         if ((error = WriteAll(made.fd, part)))
             break;
@@ -552,17 +569,20 @@ std::error_code NotRegularFile()
 
 Replacement::Replacement(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
-std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart)
+std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart, std::int64_t size)
 {
     std::error_code error;
-    std::unique_ptr<Replacement> replacement = Replacement::Begin(path, nextPart, error);
+    std::unique_ptr<Replacement> replacement = Replacement::Begin(path, nextPart, error, size);
     return replacement ? replacement->finish() : error;
 }
 
 std::error_code ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts)
 {
     auto next = parts.begin();
-    return ReplaceFile(path, [&]() { return next == parts.end() ? std::string_view() : *next++; });
+    std::int64_t size = 0;
+    for (std::string_view part : parts)
+        size += std::int64_t(part.size());
+    return ReplaceFile(path, [&]() { return next == parts.end() ? std::string_view() : *next++; }, size);
 }
 
 } // namespace platform

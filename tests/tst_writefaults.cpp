@@ -49,6 +49,7 @@ struct Injection
     int folderFd = -1;
     const char *failed = nullptr;
     QByteArrayList made;    // the calls made, in order
+    off_t allocated = 0;    // the room taken ahead
 
     bool fails(const char *call)
     {
@@ -71,6 +72,12 @@ const platform::FileCalls injectingCalls = {
         if (flags & O_DIRECTORY)
             injection.folderFd = fd;
         return fd;
+    },
+    [](int fd, off_t size) {
+        if (injection.fails("allocate"))
+            return -1;
+        injection.allocated = size;
+        return real.allocate(fd, size);
     },
     [](int fd, const void *bytes, size_t count) -> ssize_t {
         if (injection.error == 0 && ++injection.calls == injection.failAt && count > 1) {
@@ -196,11 +203,13 @@ private slots:
             const ConvertOutcome outcome = ConvertFile(source_, destination(), host);
             platform::fileCalls() = real;
             if (!injection.failed) {
-                // Every call has had its turn. The written file: synced
-                // before it takes the name, the folder synced after; a new
-                // file with the usual permissions less the umask.
+                // Every call has had its turn. The written file: its room
+                // taken before it is written, synced before it takes the
+                // name, the folder synced after; a new file with the usual
+                // permissions less the umask.
                 const QByteArrayList &made = injection.made;
-                QVERIFY2(made.indexOf("fsync") >= 0 && made.indexOf("fsync") < made.indexOf("rename")
+                QCOMPARE(injection.allocated, off_t(expected.size()));
+                QVERIFY2(made.indexOf("allocate") < made.indexOf("write") && made.indexOf("fsync") >= 0 && made.indexOf("fsync") < made.indexOf("rename")
                              && made.indexOf("rename") < made.indexOf("fsync folder"),
                          made.join(' ').constData());
                 struct stat status;
@@ -219,10 +228,13 @@ private slots:
             QVERIFY2(entriesOf(out_) == (existing || now == expected ? QStringList{QStringLiteral("out.bmp")} : QStringList{}),
                      where);
             // What the program may shrug off: a short write is finished, an
-            // ordinary user cannot give a file away, a read-only descriptor
-            // has nothing to lose when closed, and a folder that cannot be
-            // read cannot be synced (the file is there all the same).
-            if (call == "short write" || call == "fchown" || call == "close folder" || (call == "open folder" && error == EACCES)) {
+            // ordinary user cannot give a file away, room that cannot be
+            // taken ahead for another reason than a full disk is found as the
+            // file is written, a read-only descriptor has nothing to lose when
+            // closed, and a folder that cannot be read cannot be synced (the
+            // file is there all the same).
+            if (call == "short write" || call == "fchown" || (call == "allocate" && error != ENOSPC) || call == "close folder"
+                || (call == "open folder" && error == EACCES)) {
                 QVERIFY2(outcome == ConvertOutcome::Written && host.errors.isEmpty(), where);
                 QVERIFY2(now == expected, where);
             } else {

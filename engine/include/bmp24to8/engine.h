@@ -195,6 +195,8 @@ public:
     // Its distinct colours, and the bits per pixel it is written with (8 or 4).
     int colourCount() const;
     int bitsPerPixel() const;
+    // The size of its output file.
+    std::int64_t outputBytes() const;
     // Whether the parts of pixel rows that WritePicture hands out (all but
     // the first, the header and palette) stay valid as long as the picture
     // does, rather than only until the next part is asked for.

@@ -176,7 +176,11 @@ using NextBytes = std::function<std::string_view()>;
 // attribute that cannot be kept fails the write, so that replacing a file never
 // changes who may read it. The new file is a new file: other hard links to the
 // old one keep the old content.
-std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart);
+//
+// `size`, when the caller knows how many bytes the parts come to, is taken on
+// the disk before anything is written (on Linux): a disk without room for them
+// fails the write at once.
+std::error_code ReplaceFile(const std::string &path, const NextBytes &nextPart, std::int64_t size = -1);
 std::error_code ReplaceFile(const std::string &path, std::initializer_list<std::string_view> parts);
 
 // ReplaceFile in two halves, for a caller that lets the slow half, making the
@@ -188,7 +192,8 @@ std::error_code ReplaceFile(const std::string &path, std::initializer_list<std::
 class Replacement
 {
 public:
-    static std::unique_ptr<Replacement> Begin(const std::string &path, const NextBytes &nextPart, std::error_code &error);
+    static std::unique_ptr<Replacement> Begin(const std::string &path, const NextBytes &nextPart, std::error_code &error,
+                                              std::int64_t size = -1);
     std::error_code finish();
     ~Replacement();
     Replacement(const Replacement &) = delete;
