@@ -34,8 +34,9 @@ public:
 
 private:
     static constexpr int kBlocks = 4;
-    // Four blocks of 256 KiB: as fast as larger ones, and little memory.
-    static constexpr std::int64_t kBlockBytes = std::int64_t(256) << 10;
+    // Four blocks of 128 KiB: as fast as more or larger ones (two leave the
+    // threads waiting for each other), and half a MiB of memory.
+    static constexpr std::int64_t kBlockBytes = std::int64_t(128) << 10;
 
     void readBlocks();
 

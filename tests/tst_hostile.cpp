@@ -262,7 +262,7 @@ private slots:
     {
         QTest::addColumn<int>("width");
         QTest::newRow("read by the engine") << 600;   // more than one read
-        QTest::newRow("read ahead") << 3000;          // a thread reads at most 1 MiB ahead
+        QTest::newRow("read ahead") << 3000;          // a thread reads at most half a MiB ahead
     }
     void sourceCutShortWhileRead()
     {
