@@ -113,6 +113,12 @@ win --dest - - <text-bytes.bmp >text-piped.bmp; status=$?
 check "0x0A, 0x0D and 0x1A through the streams: status $status" [ "$status" = 0 ]
 check "0x0A, 0x0D and 0x1A through the streams: bytes" cmp -s text-piped.bmp text-expected.bmp
 check "--check" [ "$(win --check --no-four-bit names/picture.bmp | tr -d '\r')" = "$("$linux" --check --no-four-bit names/picture.bmp)" ]
+# A picture large enough to be read ahead on a thread of its own (6 MB).
+convert -size 2000x1000 gradient:red-blue -colors 200 -type TrueColor BMP3:large.bmp
+"$linux" --dest - large.bmp >large-expected.bmp
+win --dest - large.bmp >large.out; status=$?
+check "a picture read ahead: status $status" [ "$status" = 0 ]
+check "a picture read ahead: bytes" cmp -s large.out large-expected.bmp
 
 mkdir faults && (cd faults && "$wine" "$build/windows-write-faults.exe" >../faults.out); status=$?
 check "the writer with failing Win32 calls: $(grep -v passed faults.out)" [ "$status" = 0 ]
