@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -522,6 +523,17 @@ std::optional<std::string> MakePlan(const Options &options, Plan &plan)
     return std::nullopt;
 }
 
+// Starts a thread, unless the system has none to give.
+bool StartThread(std::vector<std::thread> &threads, std::function<void()> body)
+{
+    try {
+        threads.emplace_back(std::move(body));
+        return true;
+    } catch (const std::system_error &) {
+        return false;
+    }
+}
+
 // A run of several FILEs converted at once by workers of their own, while
 // this thread says what they did in the order of the FILEs. On a terminal the
 // status line shows the first FILE not yet done, drawn by whichever thread
@@ -546,12 +558,19 @@ public:
         // several jobs, more files are synced at once than converted, while
         // their pictures' memory is back already.
         const size_t syncers = count > 1 && !plan_.checkOnly ? kSyncersPerWorker * count : 0;
-        syncers_ = syncers > 0;
+        // Threads the system will not give (a limit on a user's processes)
+        // are done without: syncers first, so that workers know whether
+        // they have any; with no worker at all, this thread takes the FILEs.
+        size_t made = 0;
+        while (made < syncers && StartThread(workers, [this] { sync(); }))
+            ++made;
+        syncers_ = made > 0;
         workers_ = count;
-        for (size_t i = 0; i < count; ++i)
-            workers.emplace_back([this] { work(); });
-        for (size_t i = 0; i < syncers; ++i)
-            workers.emplace_back([this] { sync(); });
+        bool working = false;
+        for (size_t i = 0; i < count && StartThread(workers, [this] { work(); }); ++i)
+            working = true;
+        if (!working)
+            takeFiles();
         size_t converted = 0;
         bool undone = false;
         for (std::unique_lock<std::mutex> held(lock_); said_ < outcomes_.size();) {
@@ -596,11 +615,17 @@ public:
     }
 
 private:
-    // Takes the next FILE, until there is none, Ctrl+C was pressed or
-    // standard output failed. Only the run's own thread takes signals.
+    // A worker's thread; only the run's own thread takes signals.
     void work()
     {
         platform::HoldEndingSignals();
+        takeFiles();
+    }
+
+    // Takes the next FILE, until there is none, Ctrl+C was pressed or
+    // standard output failed.
+    void takeFiles()
+    {
         size_t index = 0;
         CommandLineHost host(plan_.fourBit, plan_.placement, plan_.newerHeaders,
                              [this, &index](const std::string &step) { stepShown(index, step); });

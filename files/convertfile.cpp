@@ -3,6 +3,8 @@
 #include "bmp24to8/platform.h"
 #include "readahead.h"
 
+#include <exception>
+
 namespace files {
 
 using namespace bmp24to8;
@@ -35,7 +37,12 @@ public:
             if (count < kReadAheadFrom)
                 return kDoesNotLend;
             aheadFrom_ = file_->position();
-            ahead_ = std::make_unique<ReadAhead>(*file_, count);
+            try {
+                ahead_ = std::make_unique<ReadAhead>(*file_, count);
+            } catch (const std::exception &) {
+                // No thread or no memory to spare for one: the engine reads.
+                return kDoesNotLend;
+            }
         }
         return ahead_->next(bytes);
     }

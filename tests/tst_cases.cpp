@@ -4,6 +4,7 @@
 // a picture, the options, and the output's SHA-256 or the refusal's line; a
 // refused picture creates nothing.
 #include "fakehost.h"
+#include "testbmp.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,6 +14,7 @@
 
 #ifdef HOLD_SYNC
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 using namespace bmp24to8;
@@ -102,16 +104,19 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<bool>("twice");      // every picture named twice: duplicates
         QTest::addColumn<QString>("jobs");    // against one job
-        QTest::addColumn<bool>("slowDisk");   // every sync 50 ms, and 40 descriptors
-        QTest::newRow("converting") << QStringList() << false << QStringLiteral("4") << false;
-        QTest::newRow("checking") << QStringList{QStringLiteral("--check")} << false << QStringLiteral("4") << false;
-        QTest::newRow("8-bit, DOS placement") << QStringList{QStringLiteral("--no-four-bit"), QStringLiteral("--placement"), QStringLiteral("dos")} << false << QStringLiteral("4") << false;
-        QTest::newRow("duplicate destinations") << QStringList() << true << QStringLiteral("4") << false;
+        QTest::addColumn<QString>("edge");    // what the system holds back from the run of several jobs
+        QTest::newRow("converting") << QStringList() << false << QStringLiteral("4") << QString();
+        QTest::newRow("checking") << QStringList{QStringLiteral("--check")} << false << QStringLiteral("4") << QString();
+        QTest::newRow("8-bit, DOS placement") << QStringList{QStringLiteral("--no-four-bit"), QStringLiteral("--placement"), QStringLiteral("dos")} << false << QStringLiteral("4") << QString();
+        QTest::newRow("duplicate destinations") << QStringList() << true << QStringLiteral("4") << QString();
 #ifdef HOLD_SYNC
         // Files written faster than the disk syncs them must not pile up,
         // each holding its descriptors, until a file can no longer be opened.
-        QTest::newRow("a disk slower than the workers") << QStringList() << false << QStringLiteral("2") << true;
+        QTest::newRow("a disk slower than the workers") << QStringList() << false << QStringLiteral("2") << QStringLiteral("slow disk");
 #endif
+        // A user allowed no more processes gets no thread: the program does
+        // the work on its own, large pictures read without reading ahead.
+        QTest::newRow("no thread to spare") << QStringList() << false << QStringLiteral("4") << QStringLiteral("no threads");
     }
     // Every picture of the cases, converted several at a time, gives what one
     // at a time gives: the same files, lines in the same order, the same status.
@@ -120,14 +125,15 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(bool, twice);
         QFETCH(QString, jobs);
-        QFETCH(bool, slowDisk);
+        QFETCH(QString, edge);
         QStringList pictures = QDir(QStringLiteral(CASES_FOLDER)).entryList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name);
         if (twice)
             pictures += pictures;
         QTemporaryDir out;
         QString from = QStringLiteral(CASES_FOLDER);
-        if (slowDisk) {
-            // Four names for each picture, so that many files are written.
+        if (!edge.isEmpty()) {
+            // Four names for each picture, so that many files are written,
+            // and one picture large enough to be read ahead.
             from = out.filePath(QStringLiteral("sources"));
             QVERIFY(QDir().mkpath(from));
             QStringList names;
@@ -136,16 +142,30 @@ private slots:
                     names << QStringLiteral("%1-%2").arg(copy).arg(picture);
                     QVERIFY(QFile::link(QDir(QStringLiteral(CASES_FOLDER)).filePath(picture), QDir(from).filePath(names.last())));
                 }
-            pictures = names;
+            pictures = names << QStringLiteral("large.bmp");
+            QVERIFY(WriteFileBytes(QDir(from).filePath(pictures.last()), MakeSource({.width = 2000, .height = 1000})));
+            // The run without threads is an ordinary user's (see below).
+            QVERIFY(QFile::setPermissions(out.path(), QFileDevice::Permissions(0x7777)));
         }
         QList<QByteArray> runs;
         for (const QString &count : {QStringLiteral("1"), jobs}) {
             QVERIFY(QDir(out.path()).mkpath(count));
             const QString folder = out.filePath(count);
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7777)));
             QProcess cli;
             cli.setWorkingDirectory(from);
+            if (edge == QStringLiteral("no threads") && count == jobs) {
+                cli.setChildProcessModifier([] {
+                    // The super-user's processes are never limited: the run
+                    // is then nobody's.
+                    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                        _exit(99);
+                    const rlimit one{1, 1};
+                    setrlimit(RLIMIT_NPROC, &one);
+                });
+            }
 #ifdef HOLD_SYNC
-            if (slowDisk) {
+            if (edge == QStringLiteral("slow disk")) {
                 QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
                 environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HOLD_SYNC));
                 environment.insert(QStringLiteral("SLOW_SYNC_MS"), QStringLiteral("50"));
