@@ -61,6 +61,9 @@ struct FileCalls
     // unchanged (fallocate with FALLOC_FL_KEEP_SIZE).
     int (*allocate)(int fd, off_t size);
     ssize_t (*write)(int fd, const void *bytes, size_t count);
+    // Starts the disk writing `count` bytes from `from` on, without waiting
+    // (sync_file_range with SYNC_FILE_RANGE_WRITE).
+    int (*startWriting)(int fd, off_t from, off_t count);
     int (*fsync)(int fd);
     int (*fchown)(int fd, uid_t owner, gid_t group);
     int (*fchmod)(int fd, mode_t mode);

@@ -86,6 +86,10 @@ const platform::FileCalls injectingCalls = {
         }
         return injection.fails("write") ? -1 : real.write(fd, bytes, count);
     },
+    [](int fd, off_t from, off_t count) {
+        injection.made << "start writing " + QByteArray::number(qint64(from)) + "+" + QByteArray::number(qint64(count));
+        return real.startWriting(fd, from, count);
+    },
     [](int fd) { return injection.fails(fd == injection.folderFd ? "fsync folder" : "fsync") ? -1 : real.fsync(fd); },
     [](int fd, uid_t owner, gid_t group) { return injection.fails("fchown") ? -1 : real.fchown(fd, owner, group); },
     [](int fd, mode_t mode) { return injection.fails("fchmod") ? -1 : real.fchmod(fd, mode); },
@@ -248,6 +252,29 @@ private slots:
         }
         QVERIFY2(points >= (error ? 8 : 2), qPrintable(QStringLiteral("only %1 failure points").arg(points)));
         qInfo("%d failure points", points);
+    }
+
+    // A large file: the disk is started on each 4 MiB as it is written,
+    // before the sync, and the bytes come out whole across the pieces.
+    void largeFileStartedOnTheWay()
+    {
+        const QByteArray source = sourceOfSide(2100);   // a 4,411,078-byte output
+        QVERIFY(WriteFileBytes(source_, source));
+        QByteArray expected;
+        FakeHost memory;
+        QCOMPARE(ConvertBytes(source, expected, memory), ConvertOutcome::Written);
+        injection = {};
+        platform::fileCalls() = injectingCalls;
+        FakeHost host;
+        const ConvertOutcome outcome = ConvertFile(source_, destination(), host);
+        platform::fileCalls() = real;
+        QCOMPARE(outcome, ConvertOutcome::Written);
+        QCOMPARE(ReadFileBytes(destination()), expected);
+        const QByteArrayList &made = injection.made;
+        QByteArrayList started;
+        std::copy_if(made.begin(), made.end(), std::back_inserter(started), [](const QByteArray &call) { return call.startsWith("start"); });
+        QCOMPARE(started, QByteArrayList{"start writing 0+4194304"});
+        QVERIFY(made.indexOf("start writing 0+4194304") < made.indexOf("fsync"));
     }
 
     // The real limit, with the signal that comes with it left as the program
