@@ -73,6 +73,10 @@ function fileReader(file) {
         spare = new ArrayBuffer(pieceSize);
         coming = readInto(new ArrayBuffer(pieceSize));
     }
+    // Up to `count` bytes of the present piece from `position` on.
+    function fromPiece(position, count) {
+        return piece.subarray(position - start, Math.min(piece.length, position - start + count));
+    }
     const read = async function (position, count) {
         try {
             if (!reader || position < start)
@@ -88,7 +92,7 @@ function fileReader(file) {
                 piece = value;
                 coming = readInto(free);
             }
-            return piece.subarray(position - start, Math.min(piece.length, position - start + count));
+            return fromPiece(position, count);
         } catch (error) {
             return null;
         }
@@ -96,7 +100,7 @@ function fileReader(file) {
     read.buffered = function (position, count) {
         if (!reader || position < start || position >= start + piece.length)
             return undefined;
-        return piece.subarray(position - start, Math.min(piece.length, position - start + count));
+        return fromPiece(position, count);
     };
     return read;
 }
